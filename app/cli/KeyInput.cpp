@@ -1,0 +1,197 @@
+#include "app/cli/KeyInput.h"
+
+#include "platform/Text.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vornal::cli {
+
+namespace {
+
+void stripLineEnd(std::string& s) {
+    if (!s.empty() && s.back() == '\n') {
+        s.pop_back();
+        if (!s.empty() && s.back() == '\r') {
+            s.pop_back();
+        }
+    }
+}
+
+// One line from a terminal with echo off; the line end is not kept.
+std::optional<std::string> readHiddenLine(const char* prompt) {
+    std::cerr << prompt << std::flush;
+    termios saved{};
+    const bool isTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (isTerm) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    bool gotLine = false;
+    char c;
+    while (true) {
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n == 1) {
+            if (c == '\n') {
+                gotLine = true;
+                break;
+            }
+            line.push_back(c);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    if (isTerm) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    }
+    if (!gotLine && line.empty()) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+KeyResult fail(std::string error, int exitCode) {
+    KeyResult r;
+    r.error = std::move(error);
+    r.exitCode = exitCode;
+    return r;
+}
+
+KeyResult fromUtf8(std::string utf8, const char* what) {
+    auto key = utf8ToUtf16(utf8);
+    std::fill(utf8.begin(), utf8.end(), '\0');
+    if (!key) {
+        return fail(std::string(what) + " is not valid UTF-8", 2);
+    }
+    KeyResult r;
+    r.key = std::move(key);
+    return r;
+}
+
+} // namespace
+
+std::optional<KeySource> takeKeyOption(std::vector<std::string>& args, std::string& error) {
+    KeySource source;
+    bool seen = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        KeySource::Kind kind;
+        std::string value;
+        bool matched = false;
+        for (auto [flag, k] : {std::pair{std::string("--key-env"), KeySource::Kind::Env},
+                               std::pair{std::string("--key-file"), KeySource::Kind::File}}) {
+            if (a == flag) {
+                if (i + 1 >= args.size()) {
+                    error = flag + " needs a value";
+                    return std::nullopt;
+                }
+                value = args[++i];
+            } else if (a.rfind(flag + "=", 0) == 0) {
+                value = a.substr(flag.size() + 1);
+            } else {
+                continue;
+            }
+            kind = k;
+            matched = true;
+            break;
+        }
+        if (!matched) {
+            rest.push_back(a);
+            continue;
+        }
+        if (seen) {
+            error = "give the key only once (--key-env or --key-file)";
+            return std::nullopt;
+        }
+        if (value.empty()) {
+            error = "the key option needs a non-empty value";
+            return std::nullopt;
+        }
+        seen = true;
+        source.kind = kind;
+        source.name = value;
+    }
+    args = std::move(rest);
+    return source;
+}
+
+bool keyUsesStdin(const KeySource& source) {
+    return source.kind == KeySource::Kind::Prompt ||
+           (source.kind == KeySource::Kind::File && source.name == "-");
+}
+
+KeyResult readKey(const KeySource& source) {
+    switch (source.kind) {
+    case KeySource::Kind::Env: {
+        const char* value = std::getenv(source.name.c_str());
+        if (!value) {
+            return fail("environment variable " + source.name + " is not set", 2);
+        }
+        return fromUtf8(value, "the key");
+    }
+    case KeySource::Kind::File: {
+        std::string content;
+        if (source.name == "-") {
+            std::getline(std::cin, content);
+            if (!std::cin.eof()) {
+                content.push_back('\n');
+            }
+        } else {
+            std::ifstream in(source.name, std::ios::binary);
+            if (!in) {
+                return fail("cannot read key file " + source.name + ": " + std::strerror(errno), 2);
+            }
+            std::getline(in, content);
+            if (!in.eof()) {
+                content.push_back('\n');
+            }
+        }
+        stripLineEnd(content);
+        return fromUtf8(std::move(content), "the key");
+    }
+    case KeySource::Kind::Prompt:
+        break;
+    }
+    if (!isatty(STDIN_FILENO)) {
+        return fail("no key given and standard input is not a terminal", 2);
+    }
+    auto key = readHiddenLine("Enter encryption key: ");
+    auto again = key ? readHiddenLine("Re-enter encryption key: ") : std::nullopt;
+    if (!key || !again) {
+        return fail("no key was typed", 2);
+    }
+    const bool same = *key == *again;
+    std::fill(again->begin(), again->end(), '\0');
+    if (!same) {
+        std::fill(key->begin(), key->end(), '\0');
+        return fail("Encryption keys mismatch. Please re-enter both keys.", 1);
+    }
+    return fromUtf8(std::move(*key), "the key");
+}
+
+std::optional<std::string> readAllStdin(std::string& error) {
+    std::string data((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    if (std::cin.bad()) {
+        error = "cannot read standard input";
+        return std::nullopt;
+    }
+    stripLineEnd(data);
+    return data;
+}
+
+} // namespace vornal::cli

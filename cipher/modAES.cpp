@@ -1,0 +1,144 @@
+#include "cipher/modAES.h"
+
+#include "platform/Text.h"
+
+namespace vornal {
+
+std::vector<std::uint8_t> utf16leBytes(std::u16string_view text) {
+    std::vector<std::uint8_t> out(text.size() * 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+        out[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+    }
+    return out;
+}
+
+std::u16string textFromUtf16le(std::span<const std::uint8_t> bytes) {
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    return out;
+}
+
+std::u16string toHexUpper(std::span<const std::uint8_t> bytes) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string out(bytes.size() * 2, u'0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out[2 * i] = kDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kDigits[bytes[i] & 15];
+    }
+    return out;
+}
+
+namespace {
+
+int hexDigit(char16_t c) noexcept {
+    if (c >= u'0' && c <= u'9') {
+        return c - u'0';
+    }
+    if (c >= u'A' && c <= u'F') {
+        return c - u'A' + 10;
+    }
+    if (c >= u'a' && c <= u'f') {
+        return c - u'a' + 10;
+    }
+    return -1;
+}
+
+} // namespace
+
+ByteArray parseHexPairs(std::u16string_view hex) {
+    // An odd count leaves a last digit with no byte to go to, which is a failure too.
+    if (hex.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> out(hex.size() / 2);
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const int hi = hexDigit(hex[2 * k]);
+        const int lo = hexDigit(hex[2 * k + 1]);
+        if (hi < 0 || lo < 0) {
+            return std::nullopt;
+        }
+        out[k] = static_cast<std::uint8_t>(hi << 4 | lo);
+    }
+    return out;
+}
+
+namespace modAES {
+
+std::u16string EncryptString(const std::u16string& text, const std::u16string& password) {
+    if (text.empty() || password.empty()) {
+        return {};
+    }
+    try {
+        AES aes;
+        const ByteArray ciphertext = aes.EncryptData(utf16leBytes(text), utf16leBytes(password));
+        if (!ciphertext) {
+            return {};
+        }
+        return toHexUpper(*ciphertext);
+    } catch (...) {
+        return {};
+    }
+}
+
+std::u16string DecryptString(const std::u16string& hex, const std::u16string& password,
+                             MessageBoxHook& messages) {
+    if (hex.empty() || password.empty()) {
+        return {};
+    }
+    std::u16string text;
+    try {
+        AES aes;
+        const ByteArray bytes = parseHexPairs(hex);
+        if (!bytes) {
+            return {};
+        }
+        const ByteArray plaintext = aes.DecryptData(bytes, utf16leBytes(password));
+        if (plaintext) {
+            text = textFromUtf16le(*plaintext);
+        }
+    } catch (...) {
+        return {};
+    }
+    if (text.empty()) {
+        messages.messageBox(u"Invalid password", u"Error", MsgButtons::Ok, MsgIcon::None);
+    }
+    return text;
+}
+
+} // namespace modAES
+
+TextCipher::TextCipher(std::u16string_view password) {
+    const auto bytes = utf16leBytes(password);
+    auto key = AES::keyFromPassword(bytes);
+    aes_.gentables();
+    aes_.gkey(8, 8, key);
+    key.fill(0);
+}
+
+std::u16string TextCipher::encrypt(std::u16string_view text) const {
+    if (text.empty()) {
+        return {};
+    }
+    return toHexUpper(aes_.encryptFramed(utf16leBytes(text)));
+}
+
+TextCipher::Decrypted TextCipher::decrypt(std::u16string_view hex) const {
+    if (hex.empty()) {
+        return {Outcome::Malformed, {}};
+    }
+    const ByteArray bytes = parseHexPairs(hex);
+    if (!bytes) {
+        return {Outcome::Malformed, {}};
+    }
+    const ByteArray plaintext = aes_.decryptFramed(*bytes);
+    std::u16string text = plaintext ? textFromUtf16le(*plaintext) : std::u16string{};
+    if (text.empty()) {
+        return {Outcome::InvalidPassword, {}};
+    }
+    return {Outcome::Text, std::move(text)};
+}
+
+} // namespace vornal
