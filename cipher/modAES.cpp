@@ -33,7 +33,8 @@ std::u16string toHexUpper(std::span<const std::uint8_t> bytes) {
 
 namespace {
 
-int hexDigit(char16_t c) noexcept {
+template <typename Char>
+int hexDigit(Char c) noexcept {
     if (c >= u'0' && c <= u'9') {
         return c - u'0';
     }
@@ -48,7 +49,10 @@ int hexDigit(char16_t c) noexcept {
 
 } // namespace
 
-ByteArray parseHexPairs(std::u16string_view hex) {
+namespace {
+
+template <typename Char>
+ByteArray parsePairs(std::basic_string_view<Char> hex) {
     // An odd count leaves a last digit with no byte to go to, which is a failure too.
     if (hex.size() % 2 != 0) {
         return std::nullopt;
@@ -63,6 +67,24 @@ ByteArray parseHexPairs(std::u16string_view hex) {
         out[k] = static_cast<std::uint8_t>(hi << 4 | lo);
     }
     return out;
+}
+
+TextCipher::Decrypted decryptBytes(const AES& aes, const ByteArray& bytes) {
+    if (!bytes) {
+        return {TextCipher::Outcome::Malformed, {}};
+    }
+    const ByteArray plaintext = aes.decryptFramed(*bytes);
+    std::u16string text = plaintext ? textFromUtf16le(*plaintext) : std::u16string{};
+    if (text.empty()) {
+        return {TextCipher::Outcome::InvalidPassword, {}};
+    }
+    return {TextCipher::Outcome::Text, std::move(text)};
+}
+
+} // namespace
+
+ByteArray parseHexPairs(std::u16string_view hex) {
+    return parsePairs(hex);
 }
 
 namespace modAES {
@@ -129,16 +151,25 @@ TextCipher::Decrypted TextCipher::decrypt(std::u16string_view hex) const {
     if (hex.empty()) {
         return {Outcome::Malformed, {}};
     }
-    const ByteArray bytes = parseHexPairs(hex);
-    if (!bytes) {
+    return decryptBytes(aes_, parseHexPairs(hex));
+}
+
+TextCipher::Decrypted TextCipher::decryptHex(std::string_view hex) const {
+    if (hex.empty()) {
         return {Outcome::Malformed, {}};
     }
-    const ByteArray plaintext = aes_.decryptFramed(*bytes);
-    std::u16string text = plaintext ? textFromUtf16le(*plaintext) : std::u16string{};
-    if (text.empty()) {
-        return {Outcome::InvalidPassword, {}};
+    return decryptBytes(aes_, parsePairs(hex));
+}
+
+void TextCipher::appendHex(std::span<const std::uint8_t> utf16le, std::string& out) const {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const std::vector<std::uint8_t> ct = aes_.encryptFramed(utf16le);
+    const std::size_t at = out.size();
+    out.resize(at + 2 * ct.size());
+    for (std::size_t i = 0; i < ct.size(); ++i) {
+        out[at + 2 * i] = kDigits[ct[i] >> 4];
+        out[at + 2 * i + 1] = kDigits[ct[i] & 15];
     }
-    return {Outcome::Text, std::move(text)};
 }
 
 } // namespace vornal

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/Text.h"
+
 namespace vornal {
 
 RunError RunError::fromErrno(int err) {
@@ -9,6 +11,10 @@ RunError RunError::fromErrno(int err) {
     // GNU strerror_r may return a static string instead of filling buf.
     const char* text = strerror_r(err, buf, sizeof buf);
     return {err, text ? text : "Unknown error"};
+}
+
+std::u16string numberAndText(const RunError& e) {
+    return ascii(std::to_string(e.number())) + u"-" + utf8ToUtf16(e.text()).value_or(ascii("?"));
 }
 
 } // namespace vornal

@@ -25,4 +25,7 @@ private:
     std::string text_;
 };
 
+// "number-text" as messages and log rows show an error: "28-No space left on device".
+[[nodiscard]] std::u16string numberAndText(const RunError& e);
+
 } // namespace vornal

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vornal {
+
+// The last line of every encrypted file, with no line end of its own. Files written with
+// it are recognised only by a program with the same line, so it never changes.
+inline constexpr std::string_view kMarkerLine =
+    "File encrypted by: Vornal Encryption (c),Talmeric Interactive, Inc. "
+    "<https://vornal.talmeric.example/>";
+
+// Each piece of an encrypted file is its hexadecimal ciphertext, ":" and a carriage return.
+inline constexpr std::string_view kPieceEnd = ":\r";
+
+// File text is held as its bytes: one character per byte, through Windows-1252.
+
+// The fields of a plain text: split at every blank; adjacent blanks give empty fields.
+[[nodiscard]] std::vector<std::string_view> splitFields(std::string_view text);
+
+// The parts of an encrypted text: split at every ":" followed by a carriage return. A file
+// of N pieces gives N + 1 parts, the last one empty.
+[[nodiscard]] std::vector<std::string_view> splitParts(std::string_view text);
+
+// The size of one piece for a field of n characters: 2 for an empty field, otherwise the
+// hexadecimal ciphertext of 2n bytes plus its two end characters.
+[[nodiscard]] constexpr std::uint64_t pieceSize(std::uint64_t n) {
+    return n == 0 ? 2 : 64 * ((2 * n + 4 + 31) / 32) + 2;
+}
+
+// The exact size of the encrypted file for a plain text.
+[[nodiscard]] std::uint64_t encryptedSize(std::string_view text);
+
+// Every occurrence of the marker removed in one pass from the start, then blanks trimmed.
+[[nodiscard]] std::string withoutMarker(std::string_view text);
+
+// Blanks (0x20) trimmed from both ends.
+[[nodiscard]] std::u16string trimBlanks(std::u16string_view text);
+[[nodiscard]] std::string_view trimBlanks(std::string_view text);
+
+} // namespace vornal

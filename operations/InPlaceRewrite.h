@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/FileSystem.h"
+
+namespace vornal {
+
+// Rewrites a file in place without ever losing it: a backup is made and flushed before the
+// file is emptied, the new content is flushed before the backup is deleted, and until then
+// the original can be put back byte for byte.
+class InPlaceRewrite {
+public:
+    InPlaceRewrite(FileSystem& files, std::string target);
+    ~InPlaceRewrite();
+    InPlaceRewrite(const InPlaceRewrite&) = delete;
+    InPlaceRewrite& operator=(const InPlaceRewrite&) = delete;
+
+    // The backup's name: the target's path with ".bak", or ".bak.1", ".bak.2", ... when a
+    // file of that name already exists, which is never touched.
+    [[nodiscard]] std::string freeBackupName() const;
+
+    // Copies the target to a new backup, flushed to disk.
+    void makeBackup();
+    // Empties the target; from here on a failure needs restore().
+    void begin();
+    void write(std::string_view bytes);
+    // Flushes the new content to disk and closes the target.
+    void finish();
+    // Deletes the backup after a successful run; answers false when that failed.
+    bool discardBackup() noexcept;
+    // Puts the original content back from the backup, which stays. Answers false when the
+    // target could not be restored (the backup still holds the original).
+    bool restore() noexcept;
+
+    [[nodiscard]] bool touched() const noexcept { return touched_; }
+    [[nodiscard]] const std::string& backupPath() const noexcept { return backup_; }
+    [[nodiscard]] const std::string& target() const noexcept { return target_; }
+
+private:
+    FileSystem& files_;
+    std::string target_;
+    std::string backup_;
+    std::unique_ptr<FileWriter> writer_;
+    std::unique_ptr<BufferedWriter> buffer_;
+    bool touched_ = false;
+};
+
+} // namespace vornal

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "log/OperationLog.h"
+#include "operations/State.h"
+#include "platform/FileSystem.h"
+#include "platform/Window.h"
+
+namespace vornal {
+
+// What an operation works with: the shared state, the window it reads and reports to, the
+// files and the log.
+struct OperationContext {
+    ProcessState& state;
+    Window& window;
+    FileSystem& files;
+    OperationLog& log;
+};
+
+// The probe: checks the path, reads the file and checks for the marker line in the
+// direction of state.EncryptMode. Answers the text to process as its bytes (for decryption
+// without the marker and trimmed), or "" when the operation must not go on; it has then
+// told the user.
+[[nodiscard]] std::string FileData(OperationContext& ctx, const std::u16string& strFile);
+
+// Encrypts the file in filepath in place, or the text in stringpath into the string box,
+// with the key in txtPass1 confirmed by txtPass2.
+void EncryptCurrent(OperationContext& ctx);
+
+// Decrypts the file in filepath in place, or the hexadecimal text in stringpath.
+void DecryptCurrent(OperationContext& ctx);
+
+// Messages of our own where the operations refuse to risk a file.
+inline constexpr const char16_t* kNoSpaceMessage =
+    u"Not enough free disk space to process this file safely.";
+inline constexpr const char16_t* kDamagedMessage =
+    u"The encrypted file is damaged and cannot be decrypted.";
+inline constexpr const char16_t* kFieldTooLongMessage =
+    u"A word in this file is too long to be encrypted.";
+
+} // namespace vornal

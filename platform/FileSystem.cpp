@@ -1,0 +1,378 @@
+#include "platform/FileSystem.h"
+
+#include "platform/RunError.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace vornal {
+
+static_assert(sizeof(off_t) == 8, "files over 4 GiB need a 64-bit off_t");
+
+namespace {
+
+// Large enough that copying a big file costs few system calls.
+constexpr std::size_t copyBufferSize = 1 << 20;
+
+[[noreturn]] void throwError(int err) {
+    throw RunError::fromErrno(err);
+}
+[[noreturn]] void throwErrno() {
+    throwError(errno);
+}
+
+// Owns a descriptor. close() reports errors; closeQuietly() and the destructor are for paths
+// where an error is already on its way and must not be replaced by a second one.
+class Fd {
+public:
+    explicit Fd(int fd) noexcept : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&&) = delete;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { closeQuietly(); }
+
+    [[nodiscard]] int get() const noexcept { return fd_; }
+    [[nodiscard]] bool isOpen() const noexcept { return fd_ >= 0; }
+
+    void close() {
+        // Not retried on EINTR: Linux has released the descriptor whatever close returns.
+        if (fd_ >= 0 && ::close(std::exchange(fd_, -1)) != 0) {
+            throwErrno();
+        }
+    }
+
+    void closeQuietly() noexcept {
+        if (fd_ >= 0) {
+            ::close(std::exchange(fd_, -1));
+        }
+    }
+
+private:
+    int fd_;
+};
+
+Fd openOrThrow(const std::string& path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        throwErrno();
+    }
+    return Fd(fd);
+}
+
+struct stat statOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        throwErrno();
+    }
+    return st;
+}
+
+void requireRegular(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) {
+        throwError(EISDIR);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throwError(EINVAL);
+    }
+}
+
+// Opens a regular file. O_NONBLOCK keeps a FIFO from blocking the open; it is cleared again
+// once the file is known to be regular.
+Fd openRegular(const std::string& path, int flags, struct stat& st) {
+    Fd fd = openOrThrow(path, flags | O_NONBLOCK);
+    st = statOf(fd.get());
+    requireRegular(st);
+    const int current = ::fcntl(fd.get(), F_GETFL);
+    if (current < 0 || ::fcntl(fd.get(), F_SETFL, current & ~O_NONBLOCK) != 0) {
+        throwErrno();
+    }
+    return fd;
+}
+
+void writeAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno();
+        }
+        if (n == 0) {
+            // No progress and no error: retrying would spin, and the bytes are not on disk.
+            throwError(ENOSPC);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+// Reads up to size bytes; 0 only at the end of the file.
+std::size_t readSome(int fd, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0) {
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR) {
+            throwErrno();
+        }
+    }
+}
+
+void copyBytes(int from, int to) {
+    std::vector<char> buffer(copyBufferSize);
+    for (;;) {
+        const std::size_t n = readSome(from, buffer.data(), buffer.size());
+        if (n == 0) {
+            return;
+        }
+        writeAll(to, std::string_view(buffer.data(), n));
+    }
+}
+
+void syncOrThrow(int fd) {
+    if (::fsync(fd) != 0) {
+        throwErrno();
+    }
+}
+
+std::string folderOrCurrent(const std::string& path) {
+    std::string folder = folderOf(path);
+    return folder.empty() ? std::string(".") : folder;
+}
+
+// Makes a new folder entry durable. Some file systems cannot sync a folder at all and say so
+// with EINVAL; refusing there would make every backup on them impossible.
+void syncFolderOf(const std::string& path) {
+    Fd fd = openOrThrow(folderOrCurrent(path), O_RDONLY | O_DIRECTORY);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL) {
+        throwErrno();
+    }
+    fd.close();
+}
+
+class PosixFileWriter : public FileWriter {
+public:
+    explicit PosixFileWriter(Fd fd) noexcept : fd_(std::move(fd)) {}
+
+    void write(std::string_view bytes) override {
+        requireOpen();
+        writeAll(fd_.get(), bytes);
+    }
+
+    void sync() override {
+        requireOpen();
+        syncOrThrow(fd_.get());
+    }
+
+    void close() override { fd_.close(); }
+
+private:
+    void requireOpen() const {
+        if (!fd_.isOpen()) {
+            throwError(EBADF);
+        }
+    }
+
+    Fd fd_;
+};
+
+std::unique_ptr<FileWriter> writerFor(const std::string& path, int flags, mode_t mode = 0) {
+    return std::make_unique<PosixFileWriter>(openOrThrow(path, flags, mode));
+}
+
+} // namespace
+
+bool PosixFileSystem::canOpenForReading(const std::string& path) noexcept {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const bool closed = ::close(fd) == 0;
+    return regular && closed;
+}
+
+bool PosixFileSystem::exists(const std::string& path) noexcept {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string PosixFileSystem::readAll(const std::string& path) {
+    struct stat st {};
+    Fd fd = openRegular(path, O_RDONLY, st);
+    // The size is a hint only: the file may grow while it is read, and those of /proc
+    // report 0. One byte more than the size lets the end show without a reallocation.
+    std::string bytes(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() * 2);
+        }
+        const std::size_t n = readSome(fd.get(), bytes.data() + used, bytes.size() - used);
+        if (n == 0) {
+            break;
+        }
+        used += n;
+    }
+    bytes.resize(used);
+    fd.close();
+    return bytes;
+}
+
+std::uint64_t PosixFileSystem::size(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        throwErrno();
+    }
+    requireRegular(st);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::uint64_t PosixFileSystem::sizeOpenForReadWrite(const std::string& path) {
+    struct stat st {};
+    Fd fd = openRegular(path, O_RDWR, st);
+    fd.close();
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::uint64_t PosixFileSystem::freeSpace(const std::string& path) {
+    struct statvfs vfs {};
+    if (::statvfs(folderOrCurrent(path).c_str(), &vfs) != 0) {
+        throwErrno();
+    }
+    return static_cast<std::uint64_t>(vfs.f_bavail) * static_cast<std::uint64_t>(vfs.f_frsize);
+}
+
+void PosixFileSystem::copyToNew(const std::string& from, const std::string& to) {
+    struct stat st {};
+    Fd source = openRegular(from, O_RDONLY, st);
+    const mode_t permissions = st.st_mode & 07777;
+
+    // Created no more open than the source. The umask may have taken bits away, which fchmod
+    // gives back, so that the backup of a private file is exactly as private.
+    Fd target = openOrThrow(to, O_CREAT | O_EXCL | O_WRONLY, permissions & 0777);
+    try {
+        if ((statOf(target.get()).st_mode & 07777) != permissions &&
+            ::fchmod(target.get(), permissions) != 0) {
+            throwErrno();
+        }
+        copyBytes(source.get(), target.get());
+        syncOrThrow(target.get());
+        target.close();
+        syncFolderOf(to);
+    } catch (...) {
+        // A partial copy must never pass for a backup.
+        target.closeQuietly();
+        ::unlink(to.c_str());
+        throw;
+    }
+    source.close();
+}
+
+void PosixFileSystem::copyOver(const std::string& from, const std::string& to) {
+    struct stat source_st {};
+    Fd source = openRegular(from, O_RDONLY, source_st);
+    // Emptied only once it is known not to be the source itself (the same path, a hard link
+    // or a symbolic link): truncating then would destroy the only copy.
+    Fd target = openOrThrow(to, O_WRONLY);
+    const struct stat target_st = statOf(target.get());
+    if (target_st.st_dev == source_st.st_dev && target_st.st_ino == source_st.st_ino) {
+        throwError(EINVAL);
+    }
+    if (S_ISREG(target_st.st_mode) && ::ftruncate(target.get(), 0) != 0) {
+        throwErrno();
+    }
+    copyBytes(source.get(), target.get());
+    syncOrThrow(target.get());
+    target.close();
+    source.close();
+}
+
+std::unique_ptr<FileWriter> PosixFileSystem::openTruncated(const std::string& path) {
+    return writerFor(path, O_WRONLY | O_TRUNC);
+}
+
+std::unique_ptr<FileWriter> PosixFileSystem::openAppend(const std::string& path,
+                                                        bool createIfMissing) {
+    return writerFor(path, O_WRONLY | O_APPEND | (createIfMissing ? O_CREAT : 0), 0666);
+}
+
+std::unique_ptr<FileWriter> PosixFileSystem::createNew(const std::string& path) {
+    return writerFor(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+}
+
+void PosixFileSystem::remove(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        throwErrno();
+    }
+}
+
+void PosixFileSystem::createDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return;
+    }
+    const int err = errno;
+    struct stat st {};
+    if (err == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return;
+    }
+    throwError(err);
+}
+
+BufferedWriter::BufferedWriter(FileWriter& out, std::size_t capacity)
+    : out_(out), capacity_(capacity) {
+    buffer_.reserve(capacity_);
+}
+
+void BufferedWriter::write(std::string_view bytes) {
+    if (bytes.size() > capacity_) {
+        // Copying it into the buffer first would only cost time.
+        flush();
+        out_.write(bytes);
+        return;
+    }
+    if (bytes.size() > capacity_ - buffer_.size()) {
+        flush();
+    }
+    buffer_.append(bytes);
+    if (buffer_.size() == capacity_) {
+        flush();
+    }
+}
+
+void BufferedWriter::flush() {
+    if (buffer_.empty()) {
+        return;
+    }
+    // Cleared only once written, so that a failed write leaves the bytes where they were.
+    out_.write(buffer_);
+    buffer_.clear();
+}
+
+std::string folderOf(const std::string& path) {
+    std::size_t end = path.rfind('/');
+    if (end == std::string::npos) {
+        return {};
+    }
+    // "a//b" is in "a", not "a/".
+    while (end > 0 && path[end - 1] == '/') {
+        --end;
+    }
+    return end == 0 ? std::string("/") : path.substr(0, end);
+}
+
+} // namespace vornal

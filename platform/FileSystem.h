@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vornal {
+
+// A file open for writing. Every failure throws RunError with the system's error number
+// and text.
+class FileWriter {
+public:
+    virtual ~FileWriter() = default;
+    virtual void write(std::string_view bytes) = 0;
+    // Flushes what was written to the disk (fsync).
+    virtual void sync() = 0;
+    // Closes the file; errors the system reports on close are thrown.
+    virtual void close() = 0;
+};
+
+// The file operations the program needs of the system. Paths are UTF-8 with "/" as the
+// separator. Every failure throws RunError with the system's error number and text, unless
+// the operation says otherwise.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // True only when the file can be opened for reading and closed again; false on any
+    // failure (missing, a folder, no permission). Reports nothing, changes nothing.
+    [[nodiscard]] virtual bool canOpenForReading(const std::string& path) noexcept = 0;
+    // True when anything at all has that name (a file, a folder, a dangling link).
+    [[nodiscard]] virtual bool exists(const std::string& path) noexcept = 0;
+
+    // All bytes of a regular file.
+    [[nodiscard]] virtual std::string readAll(const std::string& path) = 0;
+    // The size in bytes of a regular file.
+    [[nodiscard]] virtual std::uint64_t size(const std::string& path) = 0;
+    // The size of a file that can be opened for reading and writing; throws when it cannot
+    // (read-only, locked, no permission).
+    [[nodiscard]] virtual std::uint64_t sizeOpenForReadWrite(const std::string& path) = 0;
+    // Bytes free for this user on the volume that holds path.
+    [[nodiscard]] virtual std::uint64_t freeSpace(const std::string& path) = 0;
+
+    // Copies from to a new file to, which must not exist yet (EEXIST otherwise). The copy
+    // gets the permission bits of from and is flushed to disk, with its folder entry,
+    // before this returns.
+    virtual void copyToNew(const std::string& from, const std::string& to) = 0;
+    // Replaces the content of to with the content of from, byte for byte, in place (to
+    // keeps its identity and permissions), flushed to disk before this returns.
+    virtual void copyOver(const std::string& from, const std::string& to) = 0;
+
+    // Opens an existing file for writing and empties it.
+    [[nodiscard]] virtual std::unique_ptr<FileWriter> openTruncated(const std::string& path) = 0;
+    // Opens a file for appending at its end, creating it when createIfMissing.
+    [[nodiscard]] virtual std::unique_ptr<FileWriter> openAppend(const std::string& path,
+                                                                 bool createIfMissing) = 0;
+    // Creates a new file that must not exist yet (EEXIST otherwise), open for writing.
+    [[nodiscard]] virtual std::unique_ptr<FileWriter> createNew(const std::string& path) = 0;
+
+    virtual void remove(const std::string& path) = 0;
+    // Creates a folder; one that already exists is no error.
+    virtual void createDirectory(const std::string& path) = 0;
+};
+
+// The system's own file system.
+class PosixFileSystem : public FileSystem {
+public:
+    bool canOpenForReading(const std::string& path) noexcept override;
+    bool exists(const std::string& path) noexcept override;
+    std::string readAll(const std::string& path) override;
+    std::uint64_t size(const std::string& path) override;
+    std::uint64_t sizeOpenForReadWrite(const std::string& path) override;
+    std::uint64_t freeSpace(const std::string& path) override;
+    void copyToNew(const std::string& from, const std::string& to) override;
+    void copyOver(const std::string& from, const std::string& to) override;
+    std::unique_ptr<FileWriter> openTruncated(const std::string& path) override;
+    std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override;
+    std::unique_ptr<FileWriter> createNew(const std::string& path) override;
+    void remove(const std::string& path) override;
+    void createDirectory(const std::string& path) override;
+};
+
+// Writes through to a FileWriter in large pieces: the same bytes as writing every piece as
+// it comes, without a system call per piece.
+class BufferedWriter {
+public:
+    explicit BufferedWriter(FileWriter& out, std::size_t capacity = 1 << 20);
+    void write(std::string_view bytes);
+    void flush();
+
+private:
+    FileWriter& out_;
+    std::string buffer_;
+    std::size_t capacity_;
+};
+
+// The folder part of a path: "" for a bare name, "/" for a name in the root.
+[[nodiscard]] std::string folderOf(const std::string& path);
+
+} // namespace vornal

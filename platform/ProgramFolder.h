@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace vornal {
+
+// The program's own folder for its log, information files and state: $VORNAL_HOME when
+// set, otherwise $XDG_DATA_HOME/vornal-encryption, otherwise
+// $HOME/.local/share/vornal-encryption. No separator at the end.
+[[nodiscard]] std::string programFolder();
+
+// <program folder>/log/log.html, the one spelling used for the folder and the log.
+[[nodiscard]] std::string logFolder();
+[[nodiscard]] std::string logPath();
+
+} // namespace vornal
