@@ -464,6 +464,12 @@ std::array<std::uint8_t, 32> AES::keyFromPassword(std::span<const std::uint8_t> 
 }
 
 std::vector<std::uint8_t> AES::encryptFramed(std::span<const std::uint8_t> message) const {
+    std::vector<std::uint8_t> out(message.empty() ? 0 : framedSize(message.size()));
+    encryptFramedInto(message, out.data());
+    return out;
+}
+
+void AES::encryptFramedInto(std::span<const std::uint8_t> message, std::uint8_t* out) const {
     if (message.empty()) {
         // Copying from the first byte of an empty message fails.
         throw RunError::subscriptOutOfRange();
@@ -471,18 +477,13 @@ std::vector<std::uint8_t> AES::encryptFramed(std::span<const std::uint8_t> messa
     if (message.size() > static_cast<std::size_t>(INT32_MAX) - 35) {
         throw RunError::overflow();
     }
-    const auto L = static_cast<std::uint32_t>(message.size());
-    std::size_t T = message.size() + 4;
-    if (T % 32 != 0) {
-        T += 32 - T % 32;
-    }
-    std::vector<std::uint8_t> out(T, 0);
-    store32(out.data(), L);
-    std::memcpy(out.data() + 4, message.data(), message.size());
+    const std::size_t T = framedSize(message.size());
+    store32(out, static_cast<std::uint32_t>(message.size()));
+    std::memcpy(out + 4, message.data(), message.size());
+    std::memset(out + 4 + message.size(), 0, T - 4 - message.size());
     for (std::size_t c = 0; c < T; c += 32) {
-        Encrypt(std::span<std::uint8_t>(out.data() + c, 32));
+        Encrypt(std::span<std::uint8_t>(out + c, 32));
     }
-    return out;
 }
 
 ByteArray AES::decryptFramed(std::span<const std::uint8_t> ciphertext) const {

@@ -1,5 +1,7 @@
 #include "cipher/modAES.h"
 
+#include <cstring>
+
 #include "platform/Text.h"
 
 namespace vornal {
@@ -161,14 +163,40 @@ TextCipher::Decrypted TextCipher::decryptHex(std::string_view hex) const {
     return decryptBytes(aes_, parsePairs(hex));
 }
 
+namespace {
+
+// Both hexadecimal digits of every byte value, so each byte is one two-byte copy.
+struct HexPairs {
+    char pairs[256][2];
+    HexPairs() {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        for (int b = 0; b < 256; ++b) {
+            pairs[b][0] = kDigits[b >> 4];
+            pairs[b][1] = kDigits[b & 15];
+        }
+    }
+};
+
+const HexPairs kHexPairs;
+
+} // namespace
+
 void TextCipher::appendHex(std::span<const std::uint8_t> utf16le, std::string& out) const {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const std::vector<std::uint8_t> ct = aes_.encryptFramed(utf16le);
+    const std::size_t T = AES::framedSize(utf16le.size());
+    // Words are short: their ciphertext fits on the stack.
+    std::uint8_t small[512];
+    std::vector<std::uint8_t> large;
+    std::uint8_t* ct = small;
+    if (T > sizeof small) {
+        large.resize(T);
+        ct = large.data();
+    }
+    aes_.encryptFramedInto(utf16le, ct);
     const std::size_t at = out.size();
-    out.resize(at + 2 * ct.size());
-    for (std::size_t i = 0; i < ct.size(); ++i) {
-        out[at + 2 * i] = kDigits[ct[i] >> 4];
-        out[at + 2 * i + 1] = kDigits[ct[i] & 15];
+    out.resize(at + 2 * T);
+    char* dst = out.data() + at;
+    for (std::size_t i = 0; i < T; ++i) {
+        std::memcpy(dst + 2 * i, kHexPairs.pairs[ct[i]], 2);
     }
 }
 

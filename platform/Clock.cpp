@@ -2,11 +2,11 @@
 
 #include "platform/Text.h"
 
-#include <array>
 #include <ctime>
 #include <locale.h>
 #include <string>
 #include <time.h>
+#include <utility>
 
 namespace vornal {
 

@@ -1,5 +1,6 @@
 #include "app/cli/CliMain.h"
 
+#include "app/cli/FileCommands.h"
 #include "app/cli/StringCommands.h"
 #include "app/cli/TerminalMessages.h"
 #include "platform/Text.h"
@@ -16,10 +17,17 @@ constexpr const char* kUsageText =
 Encrypts and decrypts text with Vornal Encryption (Rijndael, 256-bit block and key).
 
 Commands:
+  encrypt [KEY OPTION] FILE...        encrypt each FILE in place, word by word
+  decrypt [KEY OPTION] FILE...        decrypt each FILE in place
   encrypt-string [KEY OPTION] [TEXT]  print the upper-case hexadecimal ciphertext of TEXT
   decrypt-string [KEY OPTION] [HEX]   print the text that HEX decrypts to (UTF-8)
   --help, -h                          show this help
   --version                           show the version
+
+A file is copied to FILE.bak (or the next free FILE.bak.N) before it is rewritten, and
+put back from it if anything goes wrong; the backup is deleted after success. Ctrl-C
+stops at the next word and puts the file back. Every file attempt is logged in
+$VORNAL_HOME/log/log.html (default ~/.local/share/vornal-encryption/log/log.html).
 
 TEXT or HEX is used exactly as given ("--" before it if it begins with "-"). Without it, all of standard input is used, less
 one trailing line end (LF or CR LF). Hexadecimal digits may be in either case.
@@ -31,14 +39,17 @@ Key options (the key given once serves as key and confirmation):
   (neither)        on a terminal, the key is asked for twice without echo
 Keys are UTF-8; only their first 16 characters count.
 
-Exit status: 0 success; 1 no result (wrong key, empty text, malformed ciphertext,
-keys that do not match); 2 usage error or input that is not valid UTF-8.
+Exit status: 0 success (every file); 1 no result or any file failed (wrong key, empty
+text, malformed ciphertext, keys that do not match); 2 usage error or input that is not
+valid UTF-8.
 
 Example:
   $ export VORNAL_KEY='correct horse'
   $ vornal-cli encrypt-string --key-env VORNAL_KEY 'attack at dawn' > secret.txt
   $ vornal-cli decrypt-string --key-env VORNAL_KEY < secret.txt
   attack at dawn
+  $ vornal-cli encrypt --key-env VORNAL_KEY notes.txt
+  notes.txt: File successfully Encrypted.
 )";
 
 } // namespace
@@ -88,6 +99,12 @@ int run(int argc, char** argv) {
     }
     if (command == "decrypt-string") {
         return decryptStringCommand(std::move(args));
+    }
+    if (command == "encrypt") {
+        return encryptFilesCommand(std::move(args));
+    }
+    if (command == "decrypt") {
+        return decryptFilesCommand(std::move(args));
     }
     printError("unknown command " + command);
     printHint("see: vornal-cli --help");

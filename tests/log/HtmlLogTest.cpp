@@ -1,0 +1,254 @@
+// The HTML operation log and the history commands, on real files in a fresh folder.
+#include "log/HistoryCommands.h"
+#include "log/OperationLog.h"
+#include "platform/RunError.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/FixedClock.h"
+#include "tests/support/RecordingWindow.h"
+#include "tests/support/TempDir.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vornal::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// The log as a browser must read it, written out line by line.
+std::string lines(const std::vector<std::string>& v) {
+    std::string out;
+    for (const auto& line : v) {
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+const std::string kFreshLine = "<table border>\r\n";
+
+const std::string kHeader = lines({
+    "<HTML>",
+    "<HEAD><TITLE>Vornal Encryption Log</TITLE></HEAD>",
+    "<BODY>",
+    "<TABLE BORDER=0 CELLPADDING=3 CELLSPACING=1 WIDTH=600 BGCOLOR=#000000>",
+    "<TR VALIGN='bottom' bgcolor='#9999CC'>",
+    "<TH><FONT FACE='Verdana' SIZE='2'>Date</FONT></TH>",
+    "<TH><FONT FACE='Verdana' SIZE='2'>Time</FONT></TH>",
+    "<TH><FONT FACE='Verdana' SIZE='2'>Description</FONT></TH>",
+    "<TH><FONT FACE='Verdana' SIZE='2'>Status</FONT></TH>",
+    "</TR>",
+});
+
+// Cells already in the file's bytes.
+std::string row(const std::string& date, const std::string& time, const std::string& description,
+                const std::string& status) {
+    const std::string grey = "<TD ALIGN='center' BGCOLOR='#CCCCCC'><FONT FACE='Verdana' SIZE='2'>";
+    const std::string blue = "<TD ALIGN='center' BGCOLOR='#CCCCFF'><FONT FACE='Verdana' SIZE='2'>";
+    const std::string end = "</FONT></TD>";
+    return lines({"<TR VALIGN='baseline' BGCOLOR='#CCCCCC'>", grey + date + end, grey + time + end,
+                  grey + description + end, blue + status + end, "</TR>"});
+}
+
+// A row under the fixture's FixedClock.
+std::string row(const std::string& description, const std::string& status) {
+    return row("06/12/2026", "21:45:07", description, status);
+}
+
+class RecordingShell : public Shell {
+public:
+    bool openDocument(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+// Answers in the order it is asked, so that a row shows which cell was read first.
+class CountingClock : public Clock {
+public:
+    std::u16string dateText() override { return u"date" + next(); }
+    std::u16string timeText() override { return u"time" + next(); }
+
+private:
+    std::u16string next() { return std::u16string(1, static_cast<char16_t>(u'0' + ++calls_)); }
+    int calls_ = 0;
+};
+
+class HtmlLogTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    PosixFileSystem files;
+    FixedClock clock;
+    std::string path = dir.file("log.html");
+    HtmlLog log{files, clock, path};
+    RecordingWindow window;
+    RecordingShell shell;
+
+    void append(const std::u16string& description, const std::u16string& status) {
+        const auto error = log.AppendLogRow(description, status);
+        ASSERT_FALSE(error) << error->what();
+    }
+};
+
+// --- Rows and the life of a log.
+
+TEST_F(HtmlLogTest, FirstRowCreatesTheLogWithTheFreshLine) {
+    append(u"Encrypting \"a.txt\"", u"Success");
+    EXPECT_EQ(readFile(path), kFreshLine + row("Encrypting \"a.txt\"", "Success"));
+}
+
+TEST_F(HtmlLogTest, RowsAreAppendedToAnExistingLogWithoutAnotherFreshLine) {
+    writeFile(path, "kept as it is\r\n");
+    append(u"one", u"Success");
+    append(u"two", u"Failed");
+    EXPECT_EQ(readFile(path), "kept as it is\r\n" + row("one", "Success") + row("two", "Failed"));
+}
+
+TEST_F(HtmlLogTest, DateIsReadBeforeTime) {
+    CountingClock counting;
+    HtmlLog other(files, counting, path);
+    ASSERT_FALSE(other.AppendLogRow(u"d", u"s"));
+    EXPECT_EQ(readFile(path), kFreshLine + row("date1", "time2", "d", "s"));
+}
+
+TEST_F(HtmlLogTest, GoesFromAbsentToStartedToClearedToHeaderWithNewRows) {
+    EXPECT_FALSE(log.exists());
+    append(u"first", u"Success");
+    append(u"second", u"Failed");
+    EXPECT_TRUE(log.exists());
+    EXPECT_EQ(readFile(path), kFreshLine + row("first", "Success") + row("second", "Failed"));
+
+    btnClearHis_Click(window, log);
+    EXPECT_EQ(readFile(path), kHeader);
+
+    append(u"third", u"Success");
+    EXPECT_EQ(readFile(path), kHeader + row("third", "Success"));
+}
+
+// --- Cells.
+
+TEST_F(HtmlLogTest, CellsEscapeAmpersandAndAngleBracketsOnly) {
+    clock.date = u"1<2";
+    clock.time = u"3>4";
+    append(u"a & b <i>\"q\" 'x'</i> &amp;", u"ok;#&");
+    EXPECT_EQ(readFile(path),
+              kFreshLine + row("1&lt;2", "3&gt;4",
+                               "a &amp; b &lt;i&gt;\"q\" 'x'&lt;/i&gt; &amp;amp;", "ok;#&amp;"));
+}
+
+TEST_F(HtmlLogTest, CharactersOutsideWindows1252BecomeCharacterReferences) {
+    append(u"caf\u00e9 \u20ac \u4e2d\u6587", u"\U0001F600!");
+    EXPECT_EQ(readFile(path), kFreshLine + row("caf\xE9 \x80 &#20013;&#25991;", "&#128512;!"));
+}
+
+// --- Logs that cannot be read or written.
+
+TEST_F(HtmlLogTest, UnreadableLogIsNeverEmptiedOrReplaced) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root reads any file";
+    }
+    writeFile(path, "old rows\r\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+
+    const auto error = log.AppendLogRow(u"d", u"s");
+    btnClearHis_Click(window, log);
+
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), EACCES);
+    EXPECT_EQ(readFile(path), "old rows\r\n");
+}
+
+TEST_F(HtmlLogTest, LogPathThatIsAFolderAnswersTheErrorAndChangesNothing) {
+    std::filesystem::create_directory(path);
+    const auto error = log.AppendLogRow(u"d", u"s");
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->number(), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_TRUE(std::filesystem::is_empty(path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(HtmlLogTest, MissingLogFolderAnswersTheErrorAndCreatesNothing) {
+    HtmlLog lost(files, clock, dir.file("missing/log.html"));
+    const auto error = lost.AppendLogRow(u"d", u"s");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), ENOENT);
+    EXPECT_FALSE(fileExists(dir.file("missing")));
+}
+
+TEST_F(HtmlLogTest, FailedWriteIsAnsweredNotThrown) {
+    FaultyFileSystem faulty;
+    faulty.failWrite = 2;
+    HtmlLog faultyLog(faulty, clock, path);
+    std::optional<RunError> error;
+    ASSERT_NO_THROW(error = faultyLog.AppendLogRow(u"d", u"s"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), ENOSPC);
+    // The fresh line and the row are written apart, the row in one piece.
+    EXPECT_THAT(faulty.calls, ElementsAre("createNew " + path, "write " + path, "close " + path,
+                                          "openAppend " + path, "write " + path));
+}
+
+// --- Clear History.
+
+TEST_F(HtmlLogTest, ClearHistoryRewritesTheLogAsTheHeaderAndShowsSuccess) {
+    writeFile(path, kFreshLine + row("old", "Success"));
+    btnClearHis_Click(window, log);
+    EXPECT_EQ(readFile(path), kHeader);
+    EXPECT_THAT(window.looks, ElementsAre(successLook(u"History cleared.")));
+    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
+    EXPECT_THAT(window.messages.boxes, IsEmpty());
+}
+
+TEST_F(HtmlLogTest, ClearHistoryWithoutALogDoesNothingAtAll) {
+    btnClearHis_Click(window, log);
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_THAT(window.looks, IsEmpty());
+    EXPECT_THAT(window.statusTexts, IsEmpty());
+    EXPECT_THAT(window.messages.boxes, IsEmpty());
+}
+
+TEST_F(HtmlLogTest, ClearHistoryThatCannotWriteFlashesTheErrorAndKeepsTheLog) {
+    FaultyFileSystem faulty;
+    faulty.failOpenTruncated = true;
+    HtmlLog faultyLog(faulty, clock, path);
+    writeFile(path, "old rows\r\n");
+    btnClearHis_Click(window, faultyLog);
+    EXPECT_EQ(readFile(path), "old rows\r\n");
+    ASSERT_EQ(window.looks.size(), 6u);
+    EXPECT_EQ(window.looks, flashLooks(window.looks.front().message));
+    EXPECT_NE(window.looks.front().message.find(numberAndText(RunError::fromErrno(EACCES))),
+              std::u16string::npos);
+    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
+}
+
+// --- View History.
+
+TEST_F(HtmlLogTest, ViewHistoryOpensAnExistingLog) {
+    writeFile(path, kHeader);
+    btnViewHistory_Click(window, log, shell);
+    EXPECT_THAT(shell.opened, ElementsAre(path));
+    EXPECT_THAT(window.looks, IsEmpty());
+    EXPECT_EQ(readFile(path), kHeader);
+}
+
+TEST_F(HtmlLogTest, ViewHistoryWithoutALogFlashesAndCreatesNothing) {
+    btnViewHistory_Click(window, log, shell);
+    EXPECT_THAT(shell.opened, IsEmpty());
+    EXPECT_EQ(window.looks, flashLooks(u"Log file not found!"));
+    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
+    EXPECT_FALSE(fileExists(path));
+}
+
+} // namespace
+} // namespace vornal::test

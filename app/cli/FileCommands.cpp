@@ -1,0 +1,127 @@
+#include "app/cli/FileCommands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "app/cli/CliMain.h"
+#include "app/cli/CliWindow.h"
+#include "app/cli/KeyInput.h"
+#include "log/OperationLog.h"
+#include "operations/Operations.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Text.h"
+
+namespace vornal::cli {
+
+namespace {
+
+// Files from this size up get a progress bar on a terminal.
+constexpr std::uint64_t kProgressFrom = 1 << 20;
+
+int runFiles(std::vector<std::string> args, bool encrypt) {
+    const char* command = encrypt ? "encrypt" : "decrypt";
+    std::vector<std::string> names;
+    if (auto sep = std::find(args.begin(), args.end(), "--"); sep != args.end()) {
+        names.assign(sep + 1, args.end());
+        args.erase(sep, args.end());
+    }
+    std::string error;
+    const auto source = takeKeyOption(args, error);
+    if (!source) {
+        printError(error);
+        return kUsage;
+    }
+    for (const auto& a : args) {
+        if (a.size() > 1 && a[0] == '-') {
+            printError("unknown option " + a);
+            printHint(std::string("see: vornal-cli ") + command + " --help");
+            return kUsage;
+        }
+    }
+    names.insert(names.begin(), args.begin(), args.end());
+    if (names.empty()) {
+        printError(std::string("no file given; usage: vornal-cli ") + command +
+                   " [KEY OPTION] FILE...");
+        return kUsage;
+    }
+    KeyResult key = readKey(*source);
+    if (!key.key) {
+        printError(key.error);
+        return key.exitCode;
+    }
+
+    PosixFileSystem files;
+    // The log lives in the program folder; make it on first use so rows are not lost.
+    try {
+        files.createDirectory(programFolder());
+        files.createDirectory(logFolder());
+    } catch (const RunError&) {
+        // A log that cannot be written never stops an operation.
+    }
+    SystemClock clock;
+    HtmlLog log(files, clock, logPath());
+    CliWindow window;
+    CliWindow::installCancelHandlers();
+    ProcessState state;
+    OperationContext ctx{state, window, files, log};
+    window.setText(Ctl::txtPass1, *key.key);
+    window.setText(Ctl::txtPass2, *key.key);
+
+    bool anyFailed = false;
+    for (const std::string& name : names) {
+        if (CliWindow::cancelled()) {
+            break;
+        }
+        // The log shows where the file was, whatever the folder the command ran in.
+        std::error_code ec;
+        const std::string absolute = std::filesystem::absolute(name, ec).string();
+        const auto path = utf8ToUtf16(ec ? name : absolute);
+        if (!path) {
+            printError(name + ": the file name is not valid UTF-8");
+            anyFailed = true;
+            continue;
+        }
+        bool large = false;
+        try {
+            large = files.size(name) >= kProgressFrom;
+        } catch (const RunError&) {
+            // The probe reports a file it cannot read.
+        }
+        window.beginFile(name, large && isatty(STDERR_FILENO));
+        window.setText(Ctl::filepath, *path);
+        state.ElapsedStopped = false;
+        if (encrypt) {
+            EncryptCurrent(ctx);
+        } else {
+            DecryptCurrent(ctx);
+        }
+        if (CliWindow::cancelled()) {
+            printError(name + ": cancelled; the file is as it was");
+            anyFailed = true;
+            break;
+        }
+        if (!window.succeeded() || window.failed()) {
+            if (!window.failed()) {
+                printError(name + (encrypt ? ": nothing to encrypt: the file is empty"
+                                           : ": nothing to decrypt: no encrypted words"));
+            }
+            anyFailed = true;
+        }
+    }
+    return anyFailed ? kFailed : kSuccess;
+}
+
+} // namespace
+
+int encryptFilesCommand(std::vector<std::string> args) {
+    return runFiles(std::move(args), true);
+}
+
+int decryptFilesCommand(std::vector<std::string> args) {
+    return runFiles(std::move(args), false);
+}
+
+} // namespace vornal::cli
