@@ -26,7 +26,6 @@ void stripLineEnd(std::string& s) {
 
 // One line from a terminal with echo off; the line end is not kept.
 std::optional<std::string> readHiddenLine(const char* prompt) {
-    std::cerr << prompt << std::flush;
     termios saved{};
     const bool isTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (isTerm) {
@@ -35,6 +34,8 @@ std::optional<std::string> readHiddenLine(const char* prompt) {
         quiet.c_lflag |= ECHONL;
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
+    // Echo is off before the prompt shows, so nothing typed after it can be echoed.
+    std::cerr << prompt << std::flush;
     std::string line;
     bool gotLine = false;
     char c;
@@ -53,7 +54,7 @@ std::optional<std::string> readHiddenLine(const char* prompt) {
         }
     }
     if (isTerm) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     }
     if (!gotLine && line.empty()) {
         return std::nullopt;
