@@ -1,13 +1,13 @@
 #pragma once
 
+#include "cipher/AES.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "cipher/AES.h"
 
 namespace vornal {
 

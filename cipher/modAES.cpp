@@ -1,8 +1,8 @@
 #include "cipher/modAES.h"
 
-#include <cstring>
-
 #include "platform/Text.h"
+
+#include <cstring>
 
 namespace vornal {
 

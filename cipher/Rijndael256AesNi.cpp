@@ -1,0 +1,143 @@
+// Rijndael-256 on AESENC / AESDEC, one 256-bit block as two 128-bit halves.
+//
+// Only the functions marked VORNAL_AESNI use the instructions; the rest of the program is
+// built for the baseline processor, and the engine is made only where they exist.
+#include "cipher/Rijndael256Hardware.h"
+
+#include <cstring>
+#include <immintrin.h>
+#include <string.h> // explicit_bzero
+
+#define VORNAL_AESNI __attribute__((target("aes,sse4.1,ssse3")))
+
+namespace vornal::hw {
+namespace {
+
+// Blocks in flight: a round is a blend, a shuffle and AESENC one after the other, so
+// independent blocks fill the wait. Six (twelve halves, which with the two tables still fit
+// the sixteen registers) measured fastest, some 8% ahead of four.
+constexpr std::size_t kGroup = 6;
+
+struct Keys {
+    // Round k's eight words as the schedule holds them; half h is words[k][4h..4h+3].
+    alignas(16) std::uint32_t words[kRounds + 1][8];
+};
+
+template <bool Forward>
+VORNAL_AESNI [[gnu::always_inline]] inline __m128i round(__m128i state, __m128i key) {
+    if constexpr (Forward) {
+        return _mm_aesenc_si128(state, key);
+    } else {
+        return _mm_aesdec_si128(state, key);
+    }
+}
+
+template <bool Forward>
+VORNAL_AESNI [[gnu::always_inline]] inline __m128i lastRound(__m128i state, __m128i key) {
+    if constexpr (Forward) {
+        return _mm_aesenclast_si128(state, key);
+    } else {
+        return _mm_aesdeclast_si128(state, key);
+    }
+}
+
+VORNAL_AESNI [[gnu::always_inline]] inline __m128i key(const Keys& keys, int round, int half) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(&keys.words[round][4 * half]));
+}
+
+// The 8-column ShiftRow, less what the round instruction shifts itself.
+VORNAL_AESNI [[gnu::always_inline]] inline void shift(__m128i lo, __m128i hi, __m128i other,
+                                                      __m128i source, __m128i& a, __m128i& b) {
+    a = _mm_shuffle_epi8(_mm_blendv_epi8(lo, hi, other), source);
+    b = _mm_shuffle_epi8(_mm_blendv_epi8(hi, lo, other), source);
+}
+
+// N blocks at data, each independent of the others.
+template <std::size_t N, bool Forward>
+VORNAL_AESNI [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint8_t* data) {
+    constexpr const HalfShuffle& s = Forward ? kEncryptShuffle : kDecryptShuffle;
+    const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.source.data()));
+    const __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.fromOther.data()));
+    __m128i lo[N];
+    __m128i hi[N];
+// Unrolled, so that the arrays live in registers rather than on the stack.
+#pragma GCC unroll 16
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto* p = reinterpret_cast<const __m128i*>(data + 32 * i);
+        lo[i] = _mm_xor_si128(_mm_loadu_si128(p), key(keys, 0, 0));
+        hi[i] = _mm_xor_si128(_mm_loadu_si128(p + 1), key(keys, 0, 1));
+    }
+    for (int r = 1; r < kRounds; ++r) {
+#pragma GCC unroll 16
+        for (std::size_t i = 0; i < N; ++i) {
+            __m128i a;
+            __m128i b;
+            shift(lo[i], hi[i], other, source, a, b);
+            lo[i] = round<Forward>(a, key(keys, r, 0));
+            hi[i] = round<Forward>(b, key(keys, r, 1));
+        }
+    }
+#pragma GCC unroll 16
+    for (std::size_t i = 0; i < N; ++i) {
+        __m128i a;
+        __m128i b;
+        shift(lo[i], hi[i], other, source, a, b);
+        auto* p = reinterpret_cast<__m128i*>(data + 32 * i);
+        _mm_storeu_si128(p, lastRound<Forward>(a, key(keys, kRounds, 0)));
+        _mm_storeu_si128(p + 1, lastRound<Forward>(b, key(keys, kRounds, 1)));
+    }
+}
+
+// The blocks left after the full groups (fewer than kGroup).
+template <std::size_t N, bool Forward>
+VORNAL_AESNI [[gnu::always_inline]] inline void cryptTail(const Keys& keys, std::uint8_t* data,
+                                                          std::size_t blocks) {
+    if constexpr (N > 0) {
+        if (blocks == N) {
+            return crypt<N, Forward>(keys, data);
+        }
+        cryptTail<N - 1, Forward>(keys, data, blocks);
+    }
+}
+
+template <bool Forward>
+VORNAL_AESNI void cryptBlocks(const Keys& keys, std::uint8_t* data, std::size_t blocks) {
+    for (; blocks >= kGroup; blocks -= kGroup, data += 32 * kGroup) {
+        crypt<kGroup, Forward>(keys, data);
+    }
+    cryptTail<kGroup - 1, Forward>(keys, data, blocks);
+}
+
+class AesNiEngine final : public Rijndael256Engine {
+public:
+    explicit AesNiEngine(const AES& keyed) {
+        std::memcpy(enc_.words, keyed.encryptionSchedule().data(), sizeof enc_.words);
+        std::memcpy(dec_.words, keyed.decryptionSchedule().data(), sizeof dec_.words);
+    }
+    ~AesNiEngine() override {
+        explicit_bzero(&enc_, sizeof enc_);
+        explicit_bzero(&dec_, sizeof dec_);
+    }
+    AesNiEngine(const AesNiEngine&) = delete;
+    AesNiEngine& operator=(const AesNiEngine&) = delete;
+
+    void encryptBlocks(std::uint8_t* data, std::size_t blocks) const override {
+        cryptBlocks<true>(enc_, data, blocks);
+    }
+    void decryptBlocks(std::uint8_t* data, std::size_t blocks) const override {
+        cryptBlocks<false>(dec_, data, blocks);
+    }
+    [[nodiscard]] std::string_view name() const override { return "aes-ni"; }
+
+private:
+    Keys enc_;
+    Keys dec_;
+};
+
+} // namespace
+
+std::unique_ptr<Rijndael256Engine> makeAesNiEngine(const AES& keyed) {
+    return std::make_unique<AesNiEngine>(keyed);
+}
+
+} // namespace vornal::hw
