@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Encrypts and decrypts a generated English-like text in place with vornal-cli, side by
-# side with ccrypt on a copy of the same file, and prints MB/s of plain text and peak
-# memory for each. Usage: bench/file_bench.sh [MEGABYTES] (default 20)
+# side with ccrypt on a copy of the same file and with a cp of a file of our output's size
+# (the floor for writing it), and prints MB/s of plain text and peak memory for each.
+# Usage: bench/file_bench.sh [MEGABYTES] (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb="${1:-20}"
@@ -38,14 +39,21 @@ run enc "$build/app/cli/vornal-cli" encrypt --key-env BENCH_KEY "$work/ours.txt"
 run cenc ccrypt -e -f -K "$BENCH_KEY" "$work/theirs.txt"; s2=$secs p2=$peak
 encrypted_size=$(stat -c %s "$work/ours.txt")
 ccrypt_size=$(stat -c %s "$work/theirs.txt.cpt")
+cp "$work/ours.txt" "$work/floor.src"
+sync
+run floor cp "$work/floor.src" "$work/floor.dst"; s5=$secs p5=$peak
+rm -f "$work/floor.src" "$work/floor.dst"
 run dec "$build/app/cli/vornal-cli" decrypt --key-env BENCH_KEY "$work/ours.txt"; s3=$secs p3=$peak
 run cdec ccrypt -d -f -K "$BENCH_KEY" "$work/theirs.txt.cpt"; s4=$secs p4=$peak
 
+echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs);" \
+    "cipher: $("$build/app/cli/vornal-cli" --version | sed -n 's/^cipher: //p'); threads: ${VORNAL_THREADS:-$(nproc)}"
 echo "plain text: $bytes bytes; encrypted by us: $encrypted_size bytes; by ccrypt: $ccrypt_size bytes"
 row "vornal-cli encrypt" "$s1" "$p1"
 row "ccrypt -e" "$s2" "$p2"
 row "vornal-cli decrypt" "$s3" "$p3"
 row "ccrypt -d" "$s4" "$p4"
+row "cp (our output size)" "$s5" "$p5"
 awk -v a="$s1" -v b="$s2" -v c="$s3" -v d="$s4" 'BEGIN {
     printf "encryption speed vs ccrypt: %.2fx   decryption speed vs ccrypt: %.2fx\n", b / a, d / c }'
 # Our decryption gives the words joined by single blanks with one blank at the end.

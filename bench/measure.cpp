@@ -1,11 +1,10 @@
 // Runs a command and writes its wall-clock seconds and peak resident memory in MB to
 // RESULT as one line: "SECONDS PEAK_MB EXIT". Usage: measure RESULT COMMAND [ARGS...]
+#include <chrono>
+#include <cstdio>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
 
 int main(int argc, char** argv) {
     if (argc < 3) {

@@ -1,10 +1,10 @@
 #include "operations/FileDisplay.h"
 
-#include <cmath>
-#include <cstdio>
-
 #include "operations/FileFormat.h"
 #include "platform/Text.h"
+
+#include <cmath>
+#include <cstdio>
 
 namespace vornal {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "operations/State.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
+
+#include <cstdint>
+#include <string>
 
 namespace vornal {
 

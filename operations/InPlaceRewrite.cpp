@@ -1,8 +1,8 @@
 #include "operations/InPlaceRewrite.h"
 
-#include <cerrno>
-
 #include "platform/RunError.h"
+
+#include <cerrno>
 
 namespace vornal {
 
@@ -39,18 +39,15 @@ void InPlaceRewrite::makeBackup() {
 void InPlaceRewrite::begin() {
     touched_ = true;
     writer_ = files_.openTruncated(target_);
-    buffer_ = std::make_unique<BufferedWriter>(*writer_);
 }
 
 void InPlaceRewrite::write(std::string_view bytes) {
-    buffer_->write(bytes);
+    writer_->write(bytes);
 }
 
 void InPlaceRewrite::finish() {
-    buffer_->flush();
     writer_->sync();
     writer_->close();
-    buffer_.reset();
     writer_.reset();
 }
 
@@ -64,7 +61,6 @@ bool InPlaceRewrite::discardBackup() noexcept {
 }
 
 bool InPlaceRewrite::restore() noexcept {
-    buffer_.reset();
     writer_.reset();
     if (!touched_) {
         return true;

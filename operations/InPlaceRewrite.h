@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
-
-#include "platform/FileSystem.h"
 
 namespace vornal {
 
@@ -27,6 +27,8 @@ public:
     // Empties the target; from here on a failure needs restore().
     void begin();
     void write(std::string_view bytes);
+    // The emptied target, for writers that bring their own large pieces.
+    [[nodiscard]] FileWriter& writer() { return *writer_; }
     // Flushes the new content to disk and closes the target.
     void finish();
     // Deletes the backup after a successful run; answers false when that failed.
@@ -44,7 +46,6 @@ private:
     std::string target_;
     std::string backup_;
     std::unique_ptr<FileWriter> writer_;
-    std::unique_ptr<BufferedWriter> buffer_;
     bool touched_ = false;
 };
 

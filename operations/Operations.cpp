@@ -1,27 +1,19 @@
 #include "operations/Operations.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <optional>
-
 #include "cipher/modAES.h"
 #include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
 #include "operations/InPlaceRewrite.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <optional>
+
 namespace vornal {
 
 namespace {
-
-// The user asked to stop; the file goes back to what it was.
-struct Cancelled {};
-
-// A part that does not decrypt: the key is wrong, or the file was damaged.
-struct PartFailed {
-    TextCipher::Outcome outcome;
-};
 
 std::u16string quotedPath(const Window& w) {
     return u"\"" + w.text(Ctl::filepath) + u"\"";
@@ -29,12 +21,6 @@ std::u16string quotedPath(const Window& w) {
 
 std::u16string warningText(const RunError& e) {
     return u"WARNING: " + numberAndText(e) + u" while performing operation.";
-}
-
-void checkCancel(const Window& w) {
-    if (w.cancelRequested()) {
-        throw Cancelled{};
-    }
 }
 
 // Steps 2 and 3 of both operations: a key that is missing or not confirmed.
@@ -57,9 +43,8 @@ void errorPath(OperationContext& ctx, const RunError& e, InPlaceRewrite* rewrite
     w.setValue(Ctl::ProgressBar2, 0);
     w.FlashFailure(warningText(e));
     if (!restored) {
-        w.FlashFailure(u"The original file is kept in " + utf8ToUtf16(rewrite->backupPath())
-                                                             .value_or(u"its backup") +
-                       u".");
+        w.FlashFailure(u"The original file is kept in " +
+                       utf8ToUtf16(rewrite->backupPath()).value_or(u"its backup") + u".");
     }
     w.setValue(Ctl::ProgressBar2, 0);
     (void)ctx.log.AppendLogRow(u"Open File " + quotedPath(w), u"Failure: " + numberAndText(e));
@@ -67,8 +52,8 @@ void errorPath(OperationContext& ctx, const RunError& e, InPlaceRewrite* rewrite
 }
 
 // Refuses a run the disk has no room for: the backup and the new content must both fit.
-bool refuseWithoutSpace(OperationContext& ctx, const std::string& target,
-                        std::uint64_t newSize, const std::u16string& description) {
+bool refuseWithoutSpace(OperationContext& ctx, const std::string& target, std::uint64_t newSize,
+                        const std::u16string& description) {
     const std::uint64_t needed = ctx.files.size(target) + newSize;
     const std::string folder = folderOf(target);
     if (ctx.files.freeSpace(folder.empty() ? "." : folder) >= needed) {
@@ -116,122 +101,68 @@ void finalStepsAfterDecrypt(OperationContext& ctx, bool fileMode, const std::u16
     ctx.window.setPointer(Pointer::Default);
 }
 
-// The UTF-16LE bytes of a field held as Windows-1252 bytes.
-void fieldAsUtf16le(std::string_view field, std::vector<std::uint8_t>& out) {
-    out.resize(field.size() * 2);
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        const char16_t c = windows1252ToChar(static_cast<std::uint8_t>(field[i]));
-        out[2 * i] = static_cast<std::uint8_t>(c & 0xFF);
-        out[2 * i + 1] = static_cast<std::uint8_t>(c >> 8);
+// The engine's progress, as the window's progress bar shows it.
+class WindowProgress : public EngineProgress {
+public:
+    explicit WindowProgress(Window& w) : w_(w) {}
+    void written(std::uint64_t index) override {
+        w_.setValue(Ctl::ProgressBar2, static_cast<double>(index));
     }
-}
+    bool cancelRequested() override { return w_.cancelRequested(); }
+
+private:
+    Window& w_;
+};
 
 // The longest field the framing's 32-bit length can carry, in characters.
-constexpr std::size_t kMaxFieldChars = (INT32_MAX - 35) / 2;
-
-bool hasFieldTooLong(std::string_view text) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t blank = text.find(' ', start);
-        if (blank == std::string_view::npos) {
-            blank = text.size();
-        }
-        if (blank - start > kMaxFieldChars) {
-            return true;
-        }
-        start = blank + 1;
-    }
-    return false;
-}
-
-// Writes the pieces and the marker line for text into rewrite.
-void writePieces(OperationContext& ctx, const std::u16string& key, std::string_view text,
-                 InPlaceRewrite& rewrite) {
-    Window& w = ctx.window;
-    const TextCipher cipher(key);
-    const auto L = static_cast<double>(std::count(text.begin(), text.end(), ' '));
-    w.setMax(Ctl::ProgressBar2, L + 10);
-    std::vector<std::uint8_t> message;
-    std::string piece;
-    std::size_t start = 0;
-    for (std::size_t i = 0;; ++i) {
-        std::size_t blank = text.find(' ', start);
-        const bool last = blank == std::string_view::npos;
-        if (last) {
-            blank = text.size();
-        }
-        piece.clear();
-        if (blank > start) {
-            fieldAsUtf16le(text.substr(start, blank - start), message);
-            cipher.appendHex(message, piece);
-        }
-        piece += kPieceEnd;
-        rewrite.write(piece);
-        w.setValue(Ctl::ProgressBar2, static_cast<double>(i));
-        checkCancel(w);
-        if (last) {
-            break;
-        }
-        start = blank + 1;
-    }
-    rewrite.write(kMarkerLine);
-    w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
-}
-
-// A decrypted field as the bytes written back: its Windows-1252 form and one blank.
-std::string decryptedField(const std::u16string& text) {
-    std::string bytes;
-    auto encoded = encodeWindows1252(text);
-    if (!encoded) {
-        throw RunError::fromErrno(EILSEQ);
-    }
-    bytes = std::move(*encoded);
-    bytes.push_back(' ');
-    return bytes;
-}
+constexpr std::uint64_t kMaxFieldChars = (INT32_MAX - 35) / 2;
 
 } // namespace
 
-std::string FileData(OperationContext& ctx, const std::u16string& strFile) {
+ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile) {
     ProcessState& st = ctx.state;
     Window& w = ctx.window;
+    ProbeResult result;
     st.CurrentPath = trimBlanks(strFile);
     if (st.CurrentPath.empty()) {
         w.FlashFailure(u"Please select a filename or enter a filepath.");
-        return {};
+        return result;
     }
     const std::string path = pathFromText(st.CurrentPath);
     if (!FileExists(ctx.files, path)) {
         w.FlashFailure(u"Unable to find the file specified.");
         w.setFocus(Ctl::filepath);
-        return {};
+        return result;
     }
     st.ElapsedSeconds = 0;
     w.setInterval(Ctl::ElapsedTimer, 100);
     w.setText(Ctl::btnSTART, u"Cancel");
     try {
-        std::string text = ctx.files.readAll(path);
-        st.CurrentLength = static_cast<std::int64_t>(text.size());
-        const bool marked = text.find(kMarkerLine) != std::string::npos;
+        auto in = ctx.files.openRead(path);
         if (st.EncryptMode) {
-            if (marked) {
+            result.plain = scanPlain(*in, ctx.engine);
+            st.CurrentLength = static_cast<std::int64_t>(result.plain.size);
+            if (result.plain.marked) {
                 w.FlashFailure(u"File Already Encrypted by Vornal");
-                return {};
+                return result;
             }
-            return text;
+        } else {
+            result.encrypted = scanEncrypted(*in, ctx.engine);
+            st.CurrentLength = static_cast<std::int64_t>(ctx.files.size(path));
+            if (!result.encrypted.marked) {
+                w.FlashFailure(u"File Not Encrypted with Vornal, Cannot Decrypt");
+                return result;
+            }
         }
-        if (!marked) {
-            w.FlashFailure(u"File Not Encrypted with Vornal, Cannot Decrypt");
-            return {};
-        }
-        return withoutMarker(text);
+        result.ok = true;
+        return result;
     } catch (const RunError& e) {
         w.setInterval(Ctl::ElapsedTimer, 0);
         w.FlashFailure(u"Unknown error(s) encounted while performing operation.");
         w.setValue(Ctl::ProgressBar2, 0);
         (void)ctx.log.AppendLogRow(u"Open File \"" + strFile + u"\"",
                                    u"Failure: " + numberAndText(e));
-        return {};
+        return result;
     }
 }
 
@@ -266,18 +197,25 @@ void EncryptCurrent(OperationContext& ctx) {
             st.ElapsedSeconds = 0;
             w.setEnabled(Ctl::ElapsedTimer, true);
             w.setInterval(Ctl::ElapsedTimer, 100);
-            const std::string text = FileData(ctx, w.text(Ctl::filepath));
+            const ProbeResult probe = FileData(ctx, w.text(Ctl::filepath));
+            const PlainScan& scan = probe.plain;
             const std::string target = pathFromText(st.CurrentPath);
-            if (text.empty()) {
+            if (!probe.ok || scan.size == 0) {
                 // Refused by the probe, or an empty file: nothing to do.
-            } else if (hasFieldTooLong(text)) {
+            } else if (scan.longest > kMaxFieldChars) {
                 w.FlashFailure(kFieldTooLongMessage);
-            } else if (!refuseWithoutSpace(ctx, target, encryptedSize(text), description)) {
+            } else if (!refuseWithoutSpace(ctx, target, scan.encryptedSize, description)) {
+                const TextCipher keyed(key);
+                const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
                 rewrite->makeBackup();
                 rewrite->begin();
                 w.setValue(Ctl::ProgressBar2, 20);
-                writePieces(ctx, key, text, *rewrite);
+                w.setMax(Ctl::ProgressBar2, static_cast<double>(scan.fields - 1) + 10);
+                WindowProgress progress(w);
+                auto in = ctx.files.openRead(rewrite->backupPath());
+                encryptStream(*in, rewrite->writer(), *cipher, scan, ctx.engine, progress);
+                w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
                 rewrite->finish();
                 result = ascii(kMarkerLine);
             }
@@ -301,7 +239,7 @@ void EncryptCurrent(OperationContext& ctx) {
         }
         finalSteps(ctx, fileMode, result, running);
         w.setPointer(Pointer::Default);
-    } catch (const Cancelled&) {
+    } catch (const OperationCancelled&) {
         if (rewrite) {
             rewrite->restore();
         }
@@ -359,58 +297,31 @@ void DecryptCurrent(OperationContext& ctx) {
 
     try {
         if (fileMode) {
-            const std::string text = FileData(ctx, w.text(Ctl::filepath));
+            const ProbeResult probe = FileData(ctx, w.text(Ctl::filepath));
+            const EncryptedScan& scan = probe.encrypted;
             const std::string target = pathFromText(st.CurrentPath);
-            const std::vector<std::string_view> parts =
-                text.empty() ? std::vector<std::string_view>{} : splitParts(text);
-            const auto L = static_cast<std::ptrdiff_t>(parts.size()) - 2;
-            const TextCipher cipher(key);
-            // The key is tried on the first part with a ciphertext before the file is
-            // touched, so that a wrong key costs nothing.
-            std::optional<std::size_t> firstFull;
-            for (std::ptrdiff_t i = 0; i <= L && !firstFull; ++i) {
-                if (!parts[static_cast<std::size_t>(i)].empty()) {
-                    firstFull = static_cast<std::size_t>(i);
-                }
-            }
-            std::optional<TextCipher::Decrypted> first;
-            if (firstFull) {
-                first = cipher.decryptHex(parts[*firstFull]);
-            }
-            if (text.empty()) {
+            const TextCipher keyed(key);
+            if (!probe.ok || scan.textSize == 0) {
                 // Refused by the probe, or only the marker: nothing to do.
-            } else if (L < 0) {
+            } else if (scan.parts < 2) {
                 w.FlashFailure(u"File Not Encrypted with Vornal, Cannot Decrypt");
-            } else if (!parts.back().empty()) {
+            } else if (!scan.lastPartEmpty) {
                 reportPartFailure(TextCipher::Outcome::Malformed);
-            } else if (first && first->outcome != TextCipher::Outcome::Text) {
-                reportPartFailure(first->outcome);
-            } else if (!refuseWithoutSpace(ctx, target, text.size() / 4 + parts.size(),
-                                           description)) {
+            } else if (const auto first = checkFirstPart(scan, keyed.cipher());
+                       first != TextCipher::Outcome::Text) {
+                // The key is tried before the file is touched, so a wrong key costs nothing.
+                reportPartFailure(first);
+            } else if (!refuseWithoutSpace(ctx, target, scan.decryptedBound, description)) {
+                const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
                 rewrite->makeBackup();
                 rewrite->begin();
-                w.setMax(Ctl::ProgressBar2, static_cast<double>(L) + 20);
-                std::string out;
-                for (std::ptrdiff_t i = 0; i <= L; ++i) {
-                    const std::string_view part = parts[static_cast<std::size_t>(i)];
-                    std::u16string plain;
-                    if (!part.empty()) {
-                        TextCipher::Decrypted d = static_cast<std::size_t>(i) == firstFull
-                                                      ? std::move(*first)
-                                                      : cipher.decryptHex(part);
-                        if (d.outcome != TextCipher::Outcome::Text) {
-                            throw PartFailed{d.outcome};
-                        }
-                        plain = std::move(d.text);
-                    }
-                    out = decryptedField(plain);
-                    rewrite->write(out);
-                    w.setValue(Ctl::ProgressBar2, static_cast<double>(i));
-                    checkCancel(w);
-                }
+                w.setMax(Ctl::ProgressBar2, static_cast<double>(scan.parts - 2) + 20);
+                WindowProgress progress(w);
+                auto in = ctx.files.openRead(rewrite->backupPath());
+                decryptStream(*in, rewrite->writer(), *cipher, scan, ctx.engine, progress);
                 rewrite->finish();
-                result = ascii(out);
+                result = u" ";
             }
         } else {
             result = modAES::DecryptString(w.text(Ctl::stringpath), key, w);
@@ -430,7 +341,7 @@ void DecryptCurrent(OperationContext& ctx) {
                                    : u"String successfully Decrypted.");
         }
         finalStepsAfterDecrypt(ctx, fileMode, result, running);
-    } catch (const Cancelled&) {
+    } catch (const OperationCancelled&) {
         if (rewrite) {
             rewrite->restore();
         }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <string>
-
 #include "log/OperationLog.h"
+#include "operations/Engine.h"
 #include "operations/State.h"
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
+
+#include <string>
 
 namespace vornal {
 
@@ -16,13 +17,20 @@ struct OperationContext {
     Window& window;
     FileSystem& files;
     OperationLog& log;
+    EngineOptions engine = {};
 };
 
-// The probe: checks the path, reads the file and checks for the marker line in the
-// direction of state.EncryptMode. Answers the text to process as its bytes (for decryption
-// without the marker and trimmed), or "" when the operation must not go on; it has then
-// told the user.
-[[nodiscard]] std::string FileData(OperationContext& ctx, const std::u16string& strFile);
+// What the probe found: ok is false when the operation must not go on (the probe has told
+// the user); otherwise the scan of the file in the direction of state.EncryptMode.
+struct ProbeResult {
+    bool ok = false;
+    PlainScan plain;         // encryption: the whole text
+    EncryptedScan encrypted; // decryption: the text without the marker, trimmed
+};
+
+// The probe: checks the path, reads the file through and checks for the marker line in
+// the direction of state.EncryptMode.
+[[nodiscard]] ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile);
 
 // Encrypts the file in filepath in place, or the text in stringpath into the string box,
 // with the key in txtPass1 confirmed by txtPass2.

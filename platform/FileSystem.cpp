@@ -233,6 +233,29 @@ std::string PosixFileSystem::readAll(const std::string& path) {
     return bytes;
 }
 
+namespace {
+
+class PosixReader : public FileReader {
+public:
+    explicit PosixReader(Fd fd) : fd_(std::move(fd)) {
+        // The whole file is read once, front to back.
+        ::posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    std::size_t read(char* buffer, std::size_t size) override {
+        return readSome(fd_.get(), buffer, size);
+    }
+
+private:
+    Fd fd_;
+};
+
+} // namespace
+
+std::unique_ptr<FileReader> PosixFileSystem::openRead(const std::string& path) {
+    struct stat st {};
+    return std::make_unique<PosixReader>(openRegular(path, O_RDONLY, st));
+}
+
 std::uint64_t PosixFileSystem::size(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

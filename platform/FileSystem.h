@@ -19,6 +19,14 @@ public:
     virtual void close() = 0;
 };
 
+// A regular file open for reading, front to back.
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+    // Reads up to size bytes into buffer; 0 at the end of the file.
+    [[nodiscard]] virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+
 // The file operations the program needs of the system. Paths are UTF-8 with "/" as the
 // separator. Every failure throws RunError with the system's error number and text, unless
 // the operation says otherwise.
@@ -34,6 +42,8 @@ public:
 
     // All bytes of a regular file.
     [[nodiscard]] virtual std::string readAll(const std::string& path) = 0;
+    // A regular file to read piece by piece.
+    [[nodiscard]] virtual std::unique_ptr<FileReader> openRead(const std::string& path) = 0;
     // The size in bytes of a regular file.
     [[nodiscard]] virtual std::uint64_t size(const std::string& path) = 0;
     // The size of a file that can be opened for reading and writing; throws when it cannot
@@ -69,6 +79,7 @@ public:
     bool canOpenForReading(const std::string& path) noexcept override;
     bool exists(const std::string& path) noexcept override;
     std::string readAll(const std::string& path) override;
+    std::unique_ptr<FileReader> openRead(const std::string& path) override;
     std::uint64_t size(const std::string& path) override;
     std::uint64_t sizeOpenForReadWrite(const std::string& path) override;
     std::uint64_t freeSpace(const std::string& path) override;

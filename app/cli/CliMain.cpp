@@ -3,6 +3,7 @@
 #include "app/cli/FileCommands.h"
 #include "app/cli/StringCommands.h"
 #include "app/cli/TerminalMessages.h"
+#include "cipher/Rijndael256Engine.h"
 #include "platform/Text.h"
 
 #include <iostream>
@@ -38,6 +39,10 @@ Key options (the key given once serves as key and confirmation):
                    FILE "-" reads it from standard input (then TEXT must be given)
   (neither)        on a terminal, the key is asked for twice without echo
 Keys are UTF-8; only their first 16 characters count.
+
+Environment: VORNAL_HOME (program folder), VORNAL_THREADS (worker threads; default:
+every core), VORNAL_CIPHER=portable (use the table-driven cipher, not the processor's
+AES instructions).
 
 Exit status: 0 success (every file); 1 no result or any file failed (wrong key, empty
 text, malformed ciphertext, keys that do not match); 2 usage error or input that is not
@@ -91,7 +96,9 @@ int run(int argc, char** argv) {
         return kSuccess;
     }
     if (command == "--version") {
-        std::cout << "vornal-cli (Vornal Encryption) 2.5a\n";
+        // The cipher line tells which block engine this processor gets.
+        std::cout << "vornal-cli (Vornal Encryption) 2.5a\n"
+                  << "cipher: " << chosenEngineName() << "\n";
         return kSuccess;
     }
     if (command == "encrypt-string") {

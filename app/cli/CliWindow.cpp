@@ -1,11 +1,11 @@
 #include "app/cli/CliWindow.h"
 
+#include "app/cli/CliMain.h"
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <csignal>
 #include <iostream>
-
-#include "app/cli/CliMain.h"
-#include "platform/Text.h"
 
 namespace vornal::cli {
 
@@ -101,8 +101,8 @@ void CliWindow::changed(Ctl c, Prop p) {
     drawnPercent_ = percent;
     const int filled = percent * 30 / 100;
     std::cerr << "\r" << name_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(30 - filled), ' ') << "] " << percent
-              << "%" << std::flush;
+              << std::string(static_cast<std::size_t>(30 - filled), ' ') << "] " << percent << "%"
+              << std::flush;
 }
 
 } // namespace vornal::cli

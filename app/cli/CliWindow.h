@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include "platform/Window.h"
+
+#include <string>
 
 namespace vornal::cli {
 

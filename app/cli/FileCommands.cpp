@@ -1,11 +1,5 @@
 #include "app/cli/FileCommands.h"
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <iostream>
-
 #include "app/cli/CliMain.h"
 #include "app/cli/CliWindow.h"
 #include "app/cli/KeyInput.h"
@@ -13,6 +7,11 @@
 #include "operations/Operations.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
 
 namespace vornal::cli {
 

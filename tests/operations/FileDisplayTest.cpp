@@ -7,6 +7,7 @@
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>

@@ -111,7 +111,7 @@ TEST(TrimBlanks, TrimsBlanksOnlyAtBothEnds) {
     EXPECT_EQ(trimBlanks(std::string_view("   ")), "");
     EXPECT_EQ(trimBlanks(std::string_view("")), "");
     EXPECT_EQ(trimBlanks(std::u16string_view(u"  \u00e9 \u4e2d\t ")), u"\u00e9 \u4e2d\t");
-    EXPECT_EQ(trimBlanks(std::u16string_view(u"\u3000x\u00a0")), u"\u3000x\u00a0");
+    EXPECT_EQ(trimBlanks(std::u16string_view(u" \t\r\u3000x\u00a0\r ")), u"\t\r\u3000x\u00a0\r");
     EXPECT_EQ(trimBlanks(std::u16string_view(u"  ")), u"");
 }
 

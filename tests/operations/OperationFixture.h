@@ -1,10 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "cipher/modAES.h"
 #include "log/OperationLog.h"
 #include "operations/FileDisplay.h"
@@ -15,6 +10,10 @@
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace vornal::test {
 
@@ -62,8 +61,10 @@ protected:
     std::vector<std::pair<std::string, std::string>> logRows() const {
         std::vector<std::pair<std::string, std::string>> rows;
         const std::string text = readFile(dir.file("log.html"));
-        const std::string grey = "<TD ALIGN='center' BGCOLOR='#CCCCCC'><FONT FACE='Verdana' SIZE='2'>";
-        const std::string blue = "<TD ALIGN='center' BGCOLOR='#CCCCFF'><FONT FACE='Verdana' SIZE='2'>";
+        const std::string grey =
+            "<TD ALIGN='center' BGCOLOR='#CCCCCC'><FONT FACE='Verdana' SIZE='2'>";
+        const std::string blue =
+            "<TD ALIGN='center' BGCOLOR='#CCCCFF'><FONT FACE='Verdana' SIZE='2'>";
         std::size_t at = 0;
         while ((at = text.find(blue, at)) != std::string::npos) {
             const std::size_t statusStart = at + blue.size();

@@ -37,8 +37,8 @@ public:
     // empty, only for a target whose path ends with it.
     bool failCopyToNew = false;
     std::string copyToNewFailSuffix;
-    // Each throws before touching anything: remove EACCES, copyOver EIO, readAll EIO,
-    // openTruncated EACCES.
+    // Each throws before touching anything: remove EACCES, copyOver EIO, readAll and
+    // openRead EIO, openTruncated EACCES.
     bool failRemove = false;
     bool failCopyOver = false;
     bool failReadAll = false;
@@ -59,6 +59,11 @@ public:
         record("readAll " + path);
         failIf(failReadAll, EIO);
         return real_.readAll(path);
+    }
+    std::unique_ptr<FileReader> openRead(const std::string& path) override {
+        record("openRead " + path);
+        failIf(failReadAll, EIO);
+        return real_.openRead(path);
     }
     std::uint64_t size(const std::string& path) override { return real_.size(path); }
     std::uint64_t sizeOpenForReadWrite(const std::string& path) override {

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include <ostream>
-
 #include "platform/Text.h"
 #include "platform/Window.h"
 #include "tests/support/RecordingMessages.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
 
 namespace vornal::test {
 
@@ -43,8 +42,8 @@ private:
     }
     void focusChanged(Ctl c) override { focusChanges.push_back(c); }
     void paused(int ms) override {
-        looks.push_back({state(Ctl::StatusBox).back, state(Ctl::Status).fore,
-                         state(Ctl::Status).text, ms});
+        looks.push_back(
+            {state(Ctl::StatusBox).back, state(Ctl::Status).fore, state(Ctl::Status).text, ms});
     }
 };
 

@@ -1,0 +1,756 @@
+#include "operations/Engine.h"
+
+#include "operations/FileFormat.h"
+#include "operations/TextStream.h"
+#include "platform/RunError.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+
+namespace vornal {
+
+unsigned EngineOptions::threadCount() const {
+    if (threads > 0) {
+        return threads;
+    }
+    if (const char* env = std::getenv("VORNAL_THREADS")) {
+        const long n = std::strtol(env, nullptr, 10);
+        if (n > 0 && n <= 256) {
+            return static_cast<unsigned>(n);
+        }
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+namespace {
+
+// Blocks of framed text handed to the cipher at once: enough to keep its lanes busy.
+constexpr std::size_t kGroupBytes = 32 * 1024;
+// How much of the first decryptable part the scan keeps for the key check.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+// ---- byte tables ----
+
+struct Tables {
+    std::uint16_t utf16[256]; // a Windows-1252 byte as its UTF-16 code unit
+    char hex[256][2];         // a byte as two upper-case hexadecimal digits
+    std::int8_t nibble[256];  // a hexadecimal digit's value, -1 for anything else
+    std::int16_t pair[65536]; // two digits (first in the low byte) as a byte, -1 if not
+    Tables() {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        for (int b = 0; b < 256; ++b) {
+            utf16[b] = windows1252ToChar(static_cast<std::uint8_t>(b));
+            hex[b][0] = kDigits[b >> 4];
+            hex[b][1] = kDigits[b & 15];
+            nibble[b] = -1;
+        }
+        for (int d = 0; d < 10; ++d) {
+            nibble['0' + d] = static_cast<std::int8_t>(d);
+        }
+        for (int d = 0; d < 6; ++d) {
+            nibble['A' + d] = static_cast<std::int8_t>(10 + d);
+            nibble['a' + d] = static_cast<std::int8_t>(10 + d);
+        }
+        for (int i = 0; i < 65536; ++i) {
+            const int hi = nibble[i & 0xFF];
+            const int lo = nibble[i >> 8];
+            pair[i] = static_cast<std::int16_t>(hi < 0 || lo < 0 ? -1 : hi << 4 | lo);
+        }
+    }
+};
+
+const Tables kTables;
+
+// Decodes pairs of hexadecimal digits; answers false at the first character that is not one.
+bool decodeHex(const char* hex, std::size_t bytes, std::uint8_t* out) {
+    int bad = 0;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        std::uint16_t two;
+        std::memcpy(&two, hex + 2 * i, 2);
+        const std::int16_t v = kTables.pair[two];
+        bad |= v;
+        out[i] = static_cast<std::uint8_t>(v);
+    }
+    return bad >= 0;
+}
+
+void appendHex(const std::uint8_t* bytes, std::size_t n, std::string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + 2 * n);
+    char* dst = out.data() + at;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::memcpy(dst + 2 * i, kTables.hex[bytes[i]], 2);
+    }
+}
+
+void store32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+std::int32_t load32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+                                     std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+}
+
+void toUtf16le(std::string_view text, std::uint8_t* out) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::uint16_t c = kTables.utf16[static_cast<std::uint8_t>(text[i])];
+        out[2 * i] = static_cast<std::uint8_t>(c);
+        out[2 * i + 1] = static_cast<std::uint8_t>(c >> 8);
+    }
+}
+
+// Appends decrypted UTF-16LE units as Windows-1252 bytes; a character without a byte is
+// the system's "illegal byte sequence".
+void appendAs1252(const std::uint8_t* utf16le, std::size_t units, std::string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + units);
+    char* dst = out.data() + at;
+    for (std::size_t i = 0; i < units; ++i) {
+        const auto c = static_cast<char16_t>(utf16le[2 * i] | utf16le[2 * i + 1] << 8);
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            dst[i] = static_cast<char>(c);
+        } else if (const auto b = charToWindows1252(c)) {
+            dst[i] = static_cast<char>(*b);
+        } else {
+            throw RunError::fromErrno(EILSEQ);
+        }
+    }
+}
+
+// ---- work done in order ----
+
+// Runs jobs on worker threads and writes their results in the order they were given, with
+// a bounded number in flight so memory stays small.
+class OrderedWork {
+public:
+    OrderedWork(unsigned threads, FileWriter& out, EngineProgress& progress)
+        : out_(out), progress_(progress), maxPending_(threads * 2) {
+        if (threads > 1) {
+            for (unsigned i = 0; i < threads; ++i) {
+                workers_.emplace_back([this] { work(); });
+            }
+        }
+    }
+    ~OrderedWork() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (auto& t : workers_) {
+            t.join();
+        }
+    }
+    OrderedWork(const OrderedWork&) = delete;
+    OrderedWork& operator=(const OrderedWork&) = delete;
+
+    void submit(std::function<std::string()> job, std::uint64_t lastIndex) {
+        if (workers_.empty()) {
+            write(job(), lastIndex);
+            return;
+        }
+        std::packaged_task<std::string()> task(std::move(job));
+        pending_.emplace_back(task.get_future(), lastIndex);
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(task));
+        }
+        wake_.notify_one();
+        while (pending_.size() > maxPending_) {
+            writeFront();
+        }
+    }
+
+    // Writes everything submitted so far.
+    void drain() {
+        while (!pending_.empty()) {
+            writeFront();
+        }
+    }
+
+    void write(const std::string& bytes, std::uint64_t lastIndex) {
+        out_.write(bytes);
+        progress_.written(lastIndex);
+        if (progress_.cancelRequested()) {
+            throw OperationCancelled{};
+        }
+    }
+
+private:
+    void writeFront() {
+        auto [future, lastIndex] = std::move(pending_.front());
+        pending_.pop_front();
+        write(future.get(), lastIndex);
+    }
+
+    void work() {
+        while (true) {
+            std::packaged_task<std::string()> task;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+                if (jobs_.empty()) {
+                    return;
+                }
+                task = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            task();
+        }
+    }
+
+    FileWriter& out_;
+    EngineProgress& progress_;
+    std::size_t maxPending_;
+    std::deque<std::pair<std::future<std::string>, std::uint64_t>> pending_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::packaged_task<std::string()>> jobs_;
+    bool stop_ = false;
+    std::vector<std::thread> workers_;
+};
+
+// ---- encryption ----
+
+// Pieces for a batch of whole fields, each field followed by one blank in `fields`.
+std::string encryptFields(const Rijndael256Engine& cipher, const std::string& fields) {
+    std::string out;
+    out.reserve(fields.size() * 12 + 64);
+    std::vector<std::uint8_t> frames;
+    frames.reserve(kGroupBytes + 4096);
+    std::vector<std::uint32_t> blocksOf;
+    std::size_t pos = 0;
+    while (pos < fields.size()) {
+        frames.clear();
+        blocksOf.clear();
+        while (pos < fields.size() && frames.size() < kGroupBytes) {
+            const std::size_t blank = fields.find(' ', pos);
+            const std::string_view field(fields.data() + pos, blank - pos);
+            pos = blank + 1;
+            if (field.empty()) {
+                blocksOf.push_back(0);
+                continue;
+            }
+            const std::size_t T = AES::framedSize(2 * field.size());
+            const std::size_t at = frames.size();
+            frames.resize(at + T); // the padding is zero
+            store32(frames.data() + at, static_cast<std::uint32_t>(2 * field.size()));
+            toUtf16le(field, frames.data() + at + 4);
+            blocksOf.push_back(static_cast<std::uint32_t>(T / 32));
+        }
+        cipher.encryptBlocks(frames.data(), frames.size() / 32);
+        std::size_t offset = 0;
+        for (const std::uint32_t blocks : blocksOf) {
+            appendHex(frames.data() + offset, 32 * std::size_t{blocks}, out);
+            out += kPieceEnd;
+            offset += 32 * std::size_t{blocks};
+        }
+    }
+    return out;
+}
+
+// One field too long for a batch, encrypted as it streams past.
+class LongFieldEncryptor {
+public:
+    LongFieldEncryptor(const Rijndael256Engine& cipher, OrderedWork& work, std::uint64_t chars,
+                       std::uint64_t index)
+        : cipher_(cipher), work_(work), index_(index), left_(chars) {
+        frames_.resize(4);
+        store32(frames_.data(), static_cast<std::uint32_t>(2 * chars));
+    }
+    [[nodiscard]] std::uint64_t left() const noexcept { return left_; }
+
+    void feed(std::string_view text) {
+        left_ -= text.size();
+        while (!text.empty()) {
+            const std::size_t take = std::min(text.size(), kGroupBytes * 8);
+            const std::size_t at = frames_.size();
+            frames_.resize(at + 2 * take);
+            toUtf16le(text.substr(0, take), frames_.data() + at);
+            text.remove_prefix(take);
+            flushWholeBlocks(false);
+        }
+    }
+
+    void finish() {
+        frames_.resize((frames_.size() + 31) / 32 * 32, 0);
+        flushWholeBlocks(true);
+    }
+
+private:
+    void flushWholeBlocks(bool last) {
+        const std::size_t whole = frames_.size() / 32 * 32;
+        if (!last && whole < kGroupBytes * 8) {
+            return;
+        }
+        cipher_.encryptBlocks(frames_.data(), whole / 32);
+        std::string out;
+        appendHex(frames_.data(), whole, out);
+        if (last) {
+            out += kPieceEnd;
+        }
+        frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(whole));
+        work_.write(out, index_ > 0 && !last ? index_ - 1 : index_);
+    }
+
+    const Rijndael256Engine& cipher_;
+    OrderedWork& work_;
+    std::uint64_t index_;
+    std::uint64_t left_;
+    std::vector<std::uint8_t> frames_;
+};
+
+} // namespace
+
+PlainScan scanPlain(FileReader& in, const EngineOptions& options) {
+    PlainScan scan;
+    PatternFinder marker(kMarkerLine);
+    std::vector<char> buffer(options.chunkSize);
+    std::uint64_t current = 0; // characters of the field being read
+    auto endField = [&] {
+        scan.encryptedSize += pieceSize(current);
+        scan.longest = std::max(scan.longest, current);
+        if (current > options.batchSize) {
+            scan.longFields.emplace_back(scan.fields, current);
+        }
+        ++scan.fields;
+        current = 0;
+    };
+    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
+        const std::string_view chunk(buffer.data(), n);
+        scan.size += n;
+        marker.push(chunk);
+        std::size_t pos = 0;
+        while (true) {
+            const std::size_t blank = chunk.find(' ', pos);
+            if (blank == std::string_view::npos) {
+                current += n - pos;
+                break;
+            }
+            current += blank - pos;
+            endField();
+            pos = blank + 1;
+        }
+    }
+    endField();
+    scan.marked = marker.found();
+    scan.encryptedSize += kMarkerLine.size();
+    return scan;
+}
+
+void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
+                   const PlainScan& scan, const EngineOptions& options, EngineProgress& progress) {
+    OrderedWork work(options.threadCount(), out, progress);
+    std::vector<char> buffer(options.chunkSize);
+    auto longField = scan.longFields.begin();
+    std::uint64_t index = 0;     // the field being read
+    std::string batch;           // whole fields, each followed by a blank
+    std::uint64_t batchLast = 0; // index of the last field in batch
+    std::optional<LongFieldEncryptor> longOne;
+
+    auto submitBatch = [&] {
+        if (!batch.empty()) {
+            work.submit(
+                [&cipher, fields = std::move(batch)] { return encryptFields(cipher, fields); },
+                batchLast);
+            batch = std::string();
+            batch.reserve(options.batchSize + 64);
+        }
+    };
+    // A field begins: a long one streams through on its own, after what came before it.
+    auto beginField = [&] {
+        if (longField != scan.longFields.end() && longField->first == index) {
+            submitBatch();
+            work.drain();
+            longOne.emplace(cipher, work, longField->second, index);
+            ++longField;
+        }
+    };
+    auto endField = [&] {
+        if (longOne) {
+            longOne->finish();
+            longOne.reset();
+        } else {
+            batch.push_back(' ');
+            batchLast = index;
+            if (batch.size() >= options.batchSize) {
+                submitBatch();
+            }
+        }
+        ++index;
+    };
+
+    batch.reserve(options.batchSize + 64);
+    beginField();
+    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
+        std::string_view chunk(buffer.data(), n);
+        while (!chunk.empty()) {
+            const std::size_t blank = chunk.find(' ');
+            const std::string_view text =
+                chunk.substr(0, blank == std::string_view::npos ? chunk.size() : blank);
+            if (longOne) {
+                longOne->feed(text);
+            } else {
+                batch.append(text);
+            }
+            if (blank == std::string_view::npos) {
+                break;
+            }
+            endField();
+            beginField();
+            chunk.remove_prefix(blank + 1);
+        }
+    }
+    endField();
+    submitBatch();
+    work.drain();
+    out.write(kMarkerLine);
+}
+
+// ---- decryption ----
+
+namespace {
+
+// The text of an encrypted file as the decrypt probe gives it: every marker removed, then
+// the blanks around it trimmed; it is then split into parts at each ":" and carriage return.
+class EncryptedText {
+public:
+    explicit EncryptedText(Splitter::Events events)
+        : splitter_(kPieceEnd, std::move(events)),
+          trimmer_([this](std::string_view s) { splitter_.push(s); }),
+          remover_(kMarkerLine, [this](std::string_view s) { trimmer_.push(s); }) {}
+
+    void push(std::string_view piece) { remover_.push(piece); }
+    void finish() {
+        remover_.finish();
+        trimmer_.finish();
+        if (trimmer_.emitted() > 0) {
+            splitter_.finish();
+        }
+    }
+    [[nodiscard]] bool marked() const noexcept { return remover_.removed() > 0; }
+    [[nodiscard]] std::uint64_t size() const noexcept { return trimmer_.emitted(); }
+
+private:
+    Splitter splitter_;
+    BlankTrimmer trimmer_;
+    PatternRemover remover_;
+};
+
+struct DecodedPart {
+    std::size_t offset; // of its bytes in the group's buffer
+    std::size_t size;   // 0 for an empty part
+};
+
+// Decrypted parts for a batch of whole parts, each followed by one blank.
+std::string decryptParts(const Rijndael256Engine& cipher, const std::string& text,
+                         const std::vector<std::uint32_t>& lengths) {
+    std::string out;
+    out.reserve(text.size() / 4 + lengths.size() + 64);
+    std::vector<std::uint8_t> frames;
+    std::vector<DecodedPart> parts;
+    std::size_t next = 0;
+    std::size_t pos = 0;
+    while (next < lengths.size()) {
+        frames.clear();
+        parts.clear();
+        std::optional<TextCipher::Outcome> stop; // a part that cannot even be decoded
+        while (next < lengths.size() && frames.size() < kGroupBytes) {
+            const std::string_view hex(text.data() + pos, lengths[next]);
+            pos += lengths[next];
+            ++next;
+            if (hex.empty()) {
+                parts.push_back({0, 0});
+                continue;
+            }
+            if (hex.size() % 2 != 0) {
+                stop = TextCipher::Outcome::Malformed;
+                break;
+            }
+            const std::size_t at = frames.size();
+            frames.resize(at + hex.size() / 2);
+            if (!decodeHex(hex.data(), hex.size() / 2, frames.data() + at)) {
+                frames.resize(at);
+                stop = TextCipher::Outcome::Malformed;
+                break;
+            }
+            if ((hex.size() / 2) % 32 != 0) {
+                // Whole bytes, but not whole blocks: no key opens it.
+                frames.resize(at);
+                stop = TextCipher::Outcome::InvalidPassword;
+                break;
+            }
+            parts.push_back({at, hex.size() / 2});
+        }
+        cipher.decryptBlocks(frames.data(), frames.size() / 32);
+        for (const DecodedPart& p : parts) {
+            if (p.size > 0) {
+                const std::int32_t L = load32(frames.data() + p.offset);
+                if (L <= 0 || static_cast<std::size_t>(L) > p.size - 4 || L / 2 == 0) {
+                    throw PartFailed{TextCipher::Outcome::InvalidPassword};
+                }
+                appendAs1252(frames.data() + p.offset + 4, static_cast<std::size_t>(L) / 2, out);
+            }
+            out.push_back(' ');
+        }
+        if (stop) {
+            throw PartFailed{*stop};
+        }
+    }
+    return out;
+}
+
+// One part too long for a batch, decrypted as it streams past.
+class LongPartDecryptor {
+public:
+    LongPartDecryptor(const Rijndael256Engine& cipher, OrderedWork& work, std::uint64_t chars,
+                      std::uint64_t index)
+        : cipher_(cipher), work_(work), index_(index), left_(chars) {
+        if (chars % 2 != 0) {
+            throw PartFailed{TextCipher::Outcome::Malformed};
+        }
+        if ((chars / 2) % 32 != 0) {
+            throw PartFailed{TextCipher::Outcome::InvalidPassword};
+        }
+        total_ = chars / 2;
+    }
+
+    void feed(std::string_view hex) {
+        left_ -= hex.size();
+        for (const char c : hex) {
+            const int v = kTables.nibble[static_cast<std::uint8_t>(c)];
+            if (v < 0) {
+                throw PartFailed{TextCipher::Outcome::Malformed};
+            }
+            if (half_ < 0) {
+                half_ = v;
+            } else {
+                bytes_.push_back(static_cast<std::uint8_t>(half_ << 4 | v));
+                half_ = -1;
+            }
+            if (bytes_.size() >= kGroupBytes * 8) {
+                flush();
+            }
+        }
+    }
+
+    void finish() {
+        flush();
+        work_.write(" ", index_);
+    }
+
+private:
+    void flush() {
+        const std::size_t whole = bytes_.size() / 32 * 32;
+        if (whole == 0) {
+            return;
+        }
+        cipher_.decryptBlocks(bytes_.data(), whole / 32);
+        std::size_t from = 0;
+        if (!started_) {
+            started_ = true;
+            const std::int32_t L = load32(bytes_.data());
+            if (L <= 0 || static_cast<std::uint64_t>(L) > total_ - 4 || L / 2 == 0) {
+                throw PartFailed{TextCipher::Outcome::InvalidPassword};
+            }
+            textLeft_ = static_cast<std::uint64_t>(L) / 2 * 2;
+            from = 4;
+        }
+        const auto take =
+            static_cast<std::size_t>(std::min<std::uint64_t>(textLeft_, whole - from) / 2 * 2);
+        std::string out;
+        appendAs1252(bytes_.data() + from, take / 2, out);
+        textLeft_ -= take;
+        bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(whole));
+        if (!out.empty()) {
+            work_.write(out, index_ > 0 ? index_ - 1 : 0);
+        }
+    }
+
+    const Rijndael256Engine& cipher_;
+    OrderedWork& work_;
+    std::uint64_t index_;
+    std::uint64_t left_;
+    std::uint64_t total_ = 0;
+    std::uint64_t textLeft_ = 0;
+    bool started_ = false;
+    int half_ = -1;
+    std::vector<std::uint8_t> bytes_;
+};
+
+} // namespace
+
+EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
+    EncryptedScan scan;
+    std::uint64_t current = 0;
+    bool capturing = false;
+    Splitter::Events events;
+    events.bytes = [&](std::string_view s) {
+        if (current == 0 && !scan.firstFull) {
+            scan.firstFull = scan.parts;
+            capturing = true;
+        }
+        if (capturing && scan.firstFullHead.size() < kHeadBytes) {
+            scan.firstFullHead.append(s.substr(0, kHeadBytes - scan.firstFullHead.size()));
+        }
+        current += s.size();
+    };
+    events.end = [&] {
+        if (capturing) {
+            scan.firstFullLength = current;
+            capturing = false;
+        }
+        if (current > options.batchSize) {
+            scan.longParts.emplace_back(scan.parts, current);
+        }
+        scan.decryptedBound += current / 4 + 1;
+        scan.lastPartEmpty = current == 0;
+        ++scan.parts;
+        current = 0;
+    };
+    EncryptedText text(std::move(events));
+    std::vector<char> buffer(options.chunkSize);
+    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
+        text.push(std::string_view(buffer.data(), n));
+    }
+    text.finish();
+    scan.marked = text.marked();
+    scan.textSize = text.size();
+    // The part after the last separator is never decrypted.
+    if (scan.firstFull && *scan.firstFull + 1 == scan.parts) {
+        scan.firstFull.reset();
+    }
+    return scan;
+}
+
+TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const AES& keyed) {
+    if (!scan.firstFull) {
+        return TextCipher::Outcome::Text;
+    }
+    const std::string& head = scan.firstFullHead;
+    if (scan.firstFullLength == head.size()) {
+        std::vector<std::uint32_t> one{static_cast<std::uint32_t>(head.size())};
+        const auto cipher = makeEngineNamed(keyed, "portable");
+        try {
+            (void)decryptParts(*cipher, head, one);
+        } catch (const PartFailed& f) {
+            return f.outcome;
+        } catch (const RunError&) {
+            // A character without a byte: the key is right; writing reports it.
+        }
+        return TextCipher::Outcome::Text;
+    }
+    // A part too long to keep: its length and first block tell a wrong key.
+    if (scan.firstFullLength % 2 != 0) {
+        return TextCipher::Outcome::Malformed;
+    }
+    std::uint8_t block[32];
+    for (std::size_t i = 0; i < 32; ++i) {
+        const int hi = kTables.nibble[static_cast<std::uint8_t>(head[2 * i])];
+        const int lo = kTables.nibble[static_cast<std::uint8_t>(head[2 * i + 1])];
+        if (hi < 0 || lo < 0) {
+            return TextCipher::Outcome::Malformed;
+        }
+        block[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+    }
+    const std::uint64_t total = scan.firstFullLength / 2;
+    if (total % 32 != 0) {
+        return TextCipher::Outcome::InvalidPassword;
+    }
+    keyed.Decrypt(block);
+    const std::int32_t L = load32(block);
+    if (L <= 0 || static_cast<std::uint64_t>(L) > total - 4 || L / 2 == 0) {
+        return TextCipher::Outcome::InvalidPassword;
+    }
+    return TextCipher::Outcome::Text;
+}
+
+void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
+                   const EncryptedScan& scan, const EngineOptions& options,
+                   EngineProgress& progress) {
+    OrderedWork work(options.threadCount(), out, progress);
+    const std::uint64_t decryptable = scan.parts - 1; // the last part is never decrypted
+    auto longPart = scan.longParts.begin();
+    std::uint64_t index = 0;
+    std::string batch;
+    std::vector<std::uint32_t> lengths;
+    std::uint64_t batchLast = 0; // index of the last part in batch
+    std::uint64_t current = 0;
+    std::optional<LongPartDecryptor> longOne;
+
+    auto submitBatch = [&] {
+        if (!lengths.empty()) {
+            work.submit([&cipher, text = std::move(batch),
+                         sizes = std::move(lengths)] { return decryptParts(cipher, text, sizes); },
+                        batchLast);
+            batch = std::string();
+            lengths = {};
+        }
+    };
+    auto beginPart = [&] {
+        current = 0;
+        if (index < decryptable && longPart != scan.longParts.end() && longPart->first == index) {
+            submitBatch();
+            work.drain();
+            longOne.emplace(cipher, work, longPart->second, index);
+            ++longPart;
+        }
+    };
+    Splitter::Events events;
+    events.bytes = [&](std::string_view s) {
+        if (index >= decryptable) {
+            return; // the text after the last separator, empty in a sound file
+        }
+        if (longOne) {
+            longOne->feed(s);
+        } else {
+            batch.append(s);
+            current += s.size();
+        }
+    };
+    events.end = [&] {
+        if (index < decryptable) {
+            if (longOne) {
+                longOne->finish();
+                longOne.reset();
+            } else {
+                lengths.push_back(static_cast<std::uint32_t>(current));
+                batchLast = index;
+                if (batch.size() >= options.batchSize) {
+                    ++index;
+                    submitBatch();
+                    beginPart();
+                    return;
+                }
+            }
+        }
+        ++index;
+        beginPart();
+    };
+    EncryptedText text(std::move(events));
+    beginPart();
+    std::vector<char> buffer(options.chunkSize);
+    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
+        text.push(std::string_view(buffer.data(), n));
+    }
+    text.finish();
+    submitBatch();
+    work.drain();
+}
+
+} // namespace vornal

@@ -1,0 +1,137 @@
+#include "operations/TextStream.h"
+
+#include <algorithm>
+
+namespace vornal {
+
+PatternRemover::PatternRemover(std::string_view pattern, Sink out)
+    : pattern_(pattern), out_(std::move(out)) {}
+
+void PatternRemover::push(std::string_view piece) {
+    carry_.append(piece);
+    std::string_view text = carry_;
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t at = text.find(pattern_, pos);
+        if (at == std::string_view::npos) {
+            break;
+        }
+        if (at > pos) {
+            out_(text.substr(pos, at - pos));
+        }
+        pos = at + pattern_.size();
+        ++removed_;
+    }
+    // What is left may end in the first bytes of an occurrence: keep those.
+    const std::size_t keep = std::min(text.size() - pos, pattern_.size() - 1);
+    const std::size_t emitEnd = text.size() - keep;
+    if (emitEnd > pos) {
+        out_(text.substr(pos, emitEnd - pos));
+    }
+    carry_.erase(0, emitEnd);
+}
+
+void PatternRemover::finish() {
+    if (!carry_.empty()) {
+        out_(carry_);
+        carry_.clear();
+    }
+}
+
+PatternFinder::PatternFinder(std::string_view pattern) : pattern_(pattern) {}
+
+void PatternFinder::push(std::string_view piece) {
+    if (found_) {
+        return;
+    }
+    carry_.append(piece);
+    if (carry_.find(pattern_) != std::string::npos) {
+        found_ = true;
+        carry_.clear();
+        return;
+    }
+    const std::size_t keep = std::min(carry_.size(), pattern_.size() - 1);
+    carry_.erase(0, carry_.size() - keep);
+}
+
+BlankTrimmer::BlankTrimmer(Sink out) : out_(std::move(out)) {}
+
+void BlankTrimmer::emit(std::string_view bytes) {
+    emitted_ += bytes.size();
+    out_(bytes);
+}
+
+void BlankTrimmer::push(std::string_view piece) {
+    if (!started_) {
+        const std::size_t first = piece.find_first_not_of(' ');
+        if (first == std::string_view::npos) {
+            return;
+        }
+        started_ = true;
+        piece.remove_prefix(first);
+    }
+    const std::size_t last = piece.find_last_not_of(' ');
+    if (last == std::string_view::npos) {
+        heldBlanks_ += piece.size();
+        return;
+    }
+    // Blanks held from before are inside the text after all.
+    static const std::string kBlanks(1 << 16, ' ');
+    while (heldBlanks_ > 0) {
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(heldBlanks_, kBlanks.size()));
+        emit(std::string_view(kBlanks).substr(0, n));
+        heldBlanks_ -= n;
+    }
+    emit(piece.substr(0, last + 1));
+    heldBlanks_ = piece.size() - last - 1;
+}
+
+Splitter::Splitter(std::string_view separator, Events events)
+    : separator_(separator), events_(std::move(events)) {}
+
+void Splitter::push(std::string_view piece) {
+    if (piece.empty()) {
+        return;
+    }
+    if (pendingFirst_) {
+        pendingFirst_ = false;
+        if (piece[0] == separator_[1]) {
+            events_.end();
+            piece.remove_prefix(1);
+        } else {
+            // The byte held back was text after all.
+            events_.bytes(std::string_view(separator_).substr(0, 1));
+        }
+    }
+    std::size_t pos = 0;
+    while (pos < piece.size()) {
+        const std::size_t at = piece.find(separator_, pos);
+        if (at == std::string_view::npos) {
+            break;
+        }
+        if (at > pos) {
+            events_.bytes(piece.substr(pos, at - pos));
+        }
+        events_.end();
+        pos = at + separator_.size();
+    }
+    std::size_t tailEnd = piece.size();
+    if (separator_.size() == 2 && tailEnd > pos && piece[tailEnd - 1] == separator_[0]) {
+        pendingFirst_ = true; // it may begin a separator that the next piece completes
+        --tailEnd;
+    }
+    if (tailEnd > pos) {
+        events_.bytes(piece.substr(pos, tailEnd - pos));
+    }
+}
+
+void Splitter::finish() {
+    if (pendingFirst_) {
+        pendingFirst_ = false;
+        events_.bytes(std::string_view(separator_).substr(0, 1));
+    }
+    events_.end();
+}
+
+} // namespace vornal

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vornal {
+
+// Pieces of a text arrive one after another, split anywhere; these filters give the same
+// result as working on the whole text at once.
+using Sink = std::function<void(std::string_view)>;
+
+// Removes every occurrence of pattern in one pass from the start, as a find-and-replace
+// over the whole text would: text that closes up around a removed occurrence is not
+// searched again.
+class PatternRemover {
+public:
+    PatternRemover(std::string_view pattern, Sink out);
+    void push(std::string_view piece);
+    void finish();
+    [[nodiscard]] std::uint64_t removed() const noexcept { return removed_; }
+
+private:
+    std::string pattern_;
+    Sink out_;
+    std::string carry_; // the last bytes seen, which may begin an occurrence
+    std::uint64_t removed_ = 0;
+};
+
+// Tells whether pattern occurs anywhere.
+class PatternFinder {
+public:
+    explicit PatternFinder(std::string_view pattern);
+    void push(std::string_view piece);
+    [[nodiscard]] bool found() const noexcept { return found_; }
+
+private:
+    std::string pattern_;
+    std::string carry_;
+    bool found_ = false;
+};
+
+// Drops blanks (0x20) at the start and at the end of the whole text.
+class BlankTrimmer {
+public:
+    explicit BlankTrimmer(Sink out);
+    void push(std::string_view piece);
+    void finish() {} // trailing blanks held back are dropped
+    [[nodiscard]] std::uint64_t emitted() const noexcept { return emitted_; }
+
+private:
+    void emit(std::string_view bytes);
+
+    Sink out_;
+    bool started_ = false;
+    std::uint64_t heldBlanks_ = 0; // a run of blanks that only counts if text follows
+    std::uint64_t emitted_ = 0;
+};
+
+// Splits a text at every occurrence of a one- or two-byte separator. For each part it
+// reports the bytes (in pieces, as they come) and then its end.
+class Splitter {
+public:
+    struct Events {
+        std::function<void(std::string_view)> bytes; // more bytes of the current part
+        std::function<void()> end;                   // the current part is complete
+    };
+    Splitter(std::string_view separator, Events events);
+    void push(std::string_view piece);
+    // The text ends: the last part (after the last separator) is complete.
+    void finish();
+
+private:
+    std::string separator_;
+    Events events_;
+    bool pendingFirst_ = false; // a piece ended with the separator's first byte
+};
+
+} // namespace vornal
