@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include "platform/FileSystem.h"
+
+#include <string>
 
 namespace vornal::modMakeFiles {
 
