@@ -1,8 +1,7 @@
 #include "log/OperationLog.h"
+#include "platform/Text.h"
 
 #include <cerrno>
-
-#include "platform/Text.h"
 
 namespace vornal {
 

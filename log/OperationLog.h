@@ -1,11 +1,11 @@
 #pragma once
 
-#include <optional>
-#include <string>
-
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/RunError.h"
+
+#include <optional>
+#include <string>
 
 namespace vornal {
 

@@ -1,8 +1,8 @@
 #include "platform/RunError.h"
 
-#include <cstring>
-
 #include "platform/Text.h"
+
+#include <cstring>
 
 namespace vornal {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/MessageBox.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
-
-#include "platform/MessageBox.h"
 
 namespace vornal {
 

@@ -5,6 +5,10 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+    # The window: Qt 6 Widgets (with its OpenGL headers), and a font close to the design's.
+    qt6-base-dev libgl-dev fonts-dejavu-core
+    # A virtual display for screenshots of the window (xvfb-run).
+    xvfb xauth
 )
 
 missing=()

@@ -1,17 +1,15 @@
 // vornal-cli encrypt / decrypt on real files, run as a process.
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
 
 #include <chrono>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <random>
+#include <signal.h>
+#include <sys/wait.h>
 #include <thread>
-
-#include "tests/support/Process.h"
-#include "tests/support/TempDir.h"
+#include <unistd.h>
 
 namespace vornal::test {
 namespace {
@@ -47,7 +45,8 @@ TEST_F(CliFiles, EncryptsInPlaceAndDecryptsBack) {
     const auto dec = cli({"decrypt", "--key-env", "VK", path});
     EXPECT_EQ(dec.exitCode, 0) << dec.err;
     EXPECT_EQ(readFile(path), "meet me at the usual place ");
-    EXPECT_NE(logText().find("Encrypting \"" + path + "\" with AES Encryption "), std::string::npos);
+    EXPECT_NE(logText().find("Encrypting \"" + path + "\" with AES Encryption "),
+              std::string::npos);
     EXPECT_NE(logText().find("Decrypting \"" + path + "\""), std::string::npos);
 }
 
@@ -107,8 +106,8 @@ TEST_F(CliFiles, NamesWithBlanksAndShellCharactersAreFilesLikeAnyOther) {
 TEST_F(CliFiles, AKillAtAnyMomentLosesNothing) {
     std::mt19937 rng(20261206);
     std::string original;
-    static const char* const kWords[] = {"the", "quick", "brown", "fox", "jumps", "over",
-                                         "a", "lazy", "dog", "again\r\n"};
+    static const char* const kWords[] = {"the",  "quick", "brown", "fox", "jumps",
+                                         "over", "a",     "lazy",  "dog", "again\r\n"};
     while (original.size() < 3'000'000) {
         original += kWords[rng() % 10];
         original += ' ';
@@ -155,8 +154,7 @@ TEST_F(CliFiles, AKillAtAnyMomentLosesNothing) {
             const auto dec = cli({"decrypt", "--key-env", "VK", path});
             recoverable = dec.exitCode == 0 && readFile(path) == original + " ";
         }
-        EXPECT_TRUE(recoverable) << "trial " << trial << " killed after "
-                                 << delay.count() << " us";
+        EXPECT_TRUE(recoverable) << "trial " << trial << " killed after " << delay.count() << " us";
     }
 }
 

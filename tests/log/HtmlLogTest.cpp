@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
