@@ -2,9 +2,12 @@
 
 #include "chrome/ImageElement.h"
 #include "chrome/TitleBarPictures.h"
+#include "log/HistoryCommands.h"
 #include "log/OperationLog.h"
 #include "operations/FileDisplay.h"
 #include "platform/RunError.h"
+#include "tools/Help.h"
+#include "tools/modSysInfo.h"
 #include "window/FileLists.h"
 #include "window/FilePaths.h"
 #include "window/ImageButton.h"
@@ -93,6 +96,42 @@ void frmVornal::connectControls() {
     connect(c_.FileList, &FileListBox::fileClicked, this, &frmVornal::FileList_Click);
     connect(c_.ElapsedTimer, &QTimer::timeout, this, &frmVornal::ElapsedTimer_Timer);
     connect(c_.Command4, &QPushButton::clicked, this, &frmVornal::Command4_Click);
+    connect(c_.btnAbout, &QPushButton::clicked, this, &frmVornal::btnAbout_Click);
+    connect(c_.view_file, &QPushButton::clicked, this, &frmVornal::view_file_Click);
+    connect(c_.btnHelp, &QPushButton::clicked, this, &frmVornal::btnHelp_Click);
+    connect(c_.btnViewHistory, &QPushButton::clicked, this, &frmVornal::btnViewHistory_Click);
+    connect(c_.btnClearHis, &QPushButton::clicked, this, &frmVornal::btnClearHis_Click);
+}
+
+void frmVornal::btnAbout_Click() {
+    if (s_.tools) {
+        vornal::btnAbout_Click(model_, s_.tools->desktop);
+    }
+}
+
+void frmVornal::view_file_Click() {
+    if (s_.tools) {
+        vornal::view_file_Click(model_, s_.tools->desktop);
+    }
+}
+
+void frmVornal::btnHelp_Click() {
+    if (s_.tools) {
+        vornal::btnHelp_Click(model_, s_.tools->registry, s_.tools->launcher,
+                              {[this] { LockInputs(model_); }, [this] { UnlockInputs(model_); }});
+    }
+}
+
+void frmVornal::btnViewHistory_Click() {
+    if (s_.tools) {
+        vornal::btnViewHistory_Click(model_, s_.tools->log, s_.tools->shell);
+    }
+}
+
+void frmVornal::btnClearHis_Click() {
+    if (s_.tools) {
+        vornal::btnClearHis_Click(model_, s_.tools->log);
+    }
 }
 
 void frmVornal::Form_Load(const std::u16string& commandLine) {

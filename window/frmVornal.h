@@ -19,6 +19,22 @@
 
 namespace vornal {
 
+class HtmlLog;
+class Launcher;
+class Registry;
+class Shell;
+struct Desktop;
+
+// What the auxiliary buttons work with: the tools and the log. Without them (tests of the
+// window alone) those buttons do nothing.
+struct ToolServices {
+    Desktop& desktop;
+    Registry& registry;
+    Launcher& launcher;
+    HtmlLog& log;
+    Shell& shell;
+};
+
 // What the main window works with.
 struct FormServices {
     FileSystem& files;
@@ -29,6 +45,7 @@ struct FormServices {
     ProcessExit& processExit;
     FirstRunSteps firstRun;
     std::string programFolder;
+    ToolServices* tools = nullptr;
 };
 
 // The main window: a frameless window whose controls mirror a window model, so that the
@@ -63,6 +80,12 @@ public:
     void RestorePreviousFolder();
     // The exit command: saves the folder list's folder in prevdir.tmp and ends the process.
     void Command4_Click();
+    // The auxiliary buttons: Help, View File, System Info, View History, Clear History.
+    void btnAbout_Click();
+    void view_file_Click();
+    void btnHelp_Click();
+    void btnViewHistory_Click();
+    void btnClearHis_Click();
 
 protected:
     // Form_QueryUnload: every close request runs the exit command.

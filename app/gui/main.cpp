@@ -1,11 +1,17 @@
 // vornal: the main window.
+#include "log/OperationLog.h"
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
+#include "platform/Launcher.h"
 #include "platform/ProcessExit.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/QtDrives.h"
 #include "platform/qt/QtMessageBox.h"
 #include "platform/qt/QtSettingsStore.h"
+#include "platform/qt/QtShell.h"
+#include "tools/DesktopHandlers.h"
 #include "tools/modMakeFiles.h"
+#include "tools/modSysInfo.h"
 #include "window/Pauser.h"
 #include "window/Startup.h"
 #include "window/frmVornal.h"
@@ -38,8 +44,18 @@ int main(int argc, char** argv) {
         [&] { vornal::modMakeFiles::WriteAboutFile(files, folder); },
     };
 
+    vornal::SystemEnvironment environment;
+    vornal::PosixLauncher launcher(environment);
+    vornal::Desktop desktop{launcher, files, environment,
+                            QCoreApplication::applicationFilePath().toStdString()};
+    const auto registry = vornal::modSysInfo::systemRegistry(files, environment, launcher);
+    vornal::SystemClock clock;
+    vornal::HtmlLog log(files, clock, vornal::logPath());
+    vornal::QtShell shell;
+    vornal::ToolServices tools{desktop, *registry, launcher, log, shell};
+
     vornal::frmVornal form(
-        {files, settings, drives, messages, pauser, processExit, firstRun, folder});
+        {files, settings, drives, messages, pauser, processExit, firstRun, folder, &tools});
     messages.setParent(&form);
     form.Form_Load(vornal::commandLineText(arguments));
     return QApplication::exec();

@@ -1,0 +1,76 @@
+// The history and tool buttons reach their commands through the window.
+#include "log/OperationLog.h"
+#include "platform/Environment.h"
+#include "platform/Launcher.h"
+#include "platform/Shell.h"
+#include "tests/support/FixedClock.h"
+#include "tests/window/FormFixture.h"
+#include "tools/DesktopHandlers.h"
+#include "tools/modSysInfo.h"
+
+namespace vornal::test {
+namespace {
+
+class RecordingShell : public Shell {
+public:
+    bool openDocument(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+class AuxButtons : public FormFixture {
+protected:
+    SystemEnvironment environment;
+    PosixLauncher launcher{environment};
+    Desktop desktop{launcher, files, environment, "/nonexistent/vornal"};
+    std::unique_ptr<Registry> registry = modSysInfo::systemRegistry(files, environment, launcher);
+    FixedClock clock;
+    HtmlLog log{files, clock, home.file("log.html")};
+    RecordingShell shell;
+    ToolServices tools{desktop, *registry, launcher, log, shell};
+
+    frmVornal& loadWithTools() {
+        form = std::make_unique<frmVornal>(FormServices{files, settings, drives, messages, pauser,
+                                                        processExit, FirstRunSteps{[] {}, [] {}},
+                                                        home.path(), &tools});
+        form->Form_Load(u"");
+        pauser.looks.clear();
+        return *form;
+    }
+    void click(const char* name) { QTest::mouseClick(get(name), Qt::LeftButton); }
+};
+
+TEST_F(AuxButtons, ViewHistoryOpensTheLogOrSaysItIsNotThere) {
+    loadWithTools();
+    click("btnViewHistory");
+    EXPECT_EQ(pauser.looks, flashLooks(u"Log file not found!"));
+    EXPECT_TRUE(shell.opened.empty());
+
+    ASSERT_FALSE(log.AppendLogRow(u"Encrypting \"x\"", u"Success"));
+    click("btnViewHistory");
+    EXPECT_EQ(shell.opened, std::vector<std::string>{log.path()});
+}
+
+TEST_F(AuxButtons, ClearHistoryLeavesTheHeaderAndSaysSo) {
+    loadWithTools();
+    click("btnClearHis");
+    EXPECT_TRUE(pauser.looks.empty()); // no log: nothing at all
+    EXPECT_FALSE(fileExists(log.path()));
+
+    ASSERT_FALSE(log.AppendLogRow(u"Encrypting \"x\"", u"Success"));
+    click("btnClearHis");
+    EXPECT_EQ(readFile(log.path()), HtmlLog::headerBlock());
+    ASSERT_FALSE(pauser.looks.empty());
+    EXPECT_EQ(pauser.looks.front(), successLook(u"History cleared."));
+}
+
+TEST_F(AuxButtons, ViewFileWithoutAPathSaysThereIsNothingToView) {
+    loadWithTools();
+    click("view_file");
+    EXPECT_EQ(pauser.looks, flashLooks(u"No file to view."));
+}
+
+} // namespace
+} // namespace vornal::test
