@@ -34,6 +34,29 @@ void refuseKey(OperationContext& ctx, const std::u16string& message,
     w.setPointer(Pointer::Default);
 }
 
+struct KeyTexts {
+    const char16_t* missing;       // the message for a missing key or confirmation
+    const char16_t* missingStatus; // its log status
+    const char16_t* mismatchStatus;
+};
+
+// The key, when it is there and confirmed; otherwise the refusal is shown and logged.
+std::optional<std::u16string> confirmedKey(OperationContext& ctx, const std::u16string& description,
+                                           const KeyTexts& texts) {
+    const std::u16string key = ctx.window.text(Ctl::txtPass1);
+    const std::u16string confirmation = ctx.window.text(Ctl::txtPass2);
+    if (key.empty() || confirmation.empty()) {
+        refuseKey(ctx, texts.missing, description, texts.missingStatus);
+        return std::nullopt;
+    }
+    if (key != confirmation) {
+        refuseKey(ctx, u"Encryption keys mismatch. Please re-enter both keys.", description,
+                  texts.mismatchStatus);
+        return std::nullopt;
+    }
+    return key;
+}
+
 // The error path: the file is put back, the user warned and the attempt logged.
 void errorPath(OperationContext& ctx, const RunError& e, InPlaceRewrite* rewrite) {
     Window& w = ctx.window;
@@ -171,21 +194,16 @@ void EncryptCurrent(OperationContext& ctx) {
     Window& w = ctx.window;
     w.setPointer(Pointer::Busy);
     st.EncryptMode = true;
-    const std::u16string key = w.text(Ctl::txtPass1);
-    const std::u16string confirmation = w.text(Ctl::txtPass2);
     const std::u16string description = u"Encrypting " + quotedPath(w);
-    if (key.empty() || confirmation.empty()) {
-        refuseKey(ctx,
-                  u"Please enter a key for encryption. Note that you have to enter 2 times for "
-                  u"confirmation.",
-                  description, u"Failure - No Key");
+    const auto confirmed =
+        confirmedKey(ctx, description,
+                     {u"Please enter a key for encryption. Note that you have to enter 2 times "
+                      u"for confirmation.",
+                      u"Failure - No Key", u"Failure - Key Mis-match"});
+    if (!confirmed) {
         return;
     }
-    if (key != confirmation) {
-        refuseKey(ctx, u"Encryption keys mismatch. Please re-enter both keys.", description,
-                  u"Failure - Key Mis-match");
-        return;
-    }
+    const std::u16string& key = *confirmed;
     const std::u16string running = u"Encrypting file...";
     w.SetStatus(running);
     const bool fileMode = !w.text(Ctl::filepath).empty();
@@ -257,21 +275,16 @@ void DecryptCurrent(OperationContext& ctx) {
     w.setInterval(Ctl::ElapsedTimer, 100);
     w.setEnabled(Ctl::ElapsedTimer, true);
     st.EncryptMode = false;
-    const std::u16string key = w.text(Ctl::txtPass1);
-    const std::u16string confirmation = w.text(Ctl::txtPass2);
     const std::u16string description = u"Decrypting " + quotedPath(w);
-    if (key.empty() || confirmation.empty()) {
-        refuseKey(ctx,
-                  u"Please enter the Encryption key. Note that you have to enter 2 times for "
-                  u"confirmation.",
-                  description, u"Failure - Missing Key");
+    const auto confirmed =
+        confirmedKey(ctx, description,
+                     {u"Please enter the Encryption key. Note that you have to enter 2 times for "
+                      u"confirmation.",
+                      u"Failure - Missing Key", u"Failure - Key Mis-Match"});
+    if (!confirmed) {
         return;
     }
-    if (key != confirmation) {
-        refuseKey(ctx, u"Encryption keys mismatch. Please re-enter both keys.", description,
-                  u"Failure - Key Mis-Match");
-        return;
-    }
+    const std::u16string& key = *confirmed;
     w.setMax(Ctl::ProgressBar2, 100);
     st.ElapsedSeconds = 0;
     w.setInterval(Ctl::ElapsedTimer, 100);

@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/RunError.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <map>
@@ -20,17 +21,6 @@ std::string folded(std::string_view text) {
         c = lowerAscii(c);
     }
     return out;
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // The key path as it is compared: "\" between parts, none at either end, lower case.
@@ -98,7 +88,7 @@ std::optional<std::uint32_t> hexNumber(std::string_view text, std::size_t maxDig
 // "01,02,ff" (blanks allowed around each byte) as bytes.
 std::optional<std::string> hexBytes(std::string_view text) {
     std::string bytes;
-    text = trimmed(text);
+    text = trimWhitespace(text);
     if (text.empty()) {
         return bytes;
     }
@@ -108,7 +98,7 @@ std::optional<std::string> hexBytes(std::string_view text) {
         if (comma == std::string_view::npos) {
             comma = text.size();
         }
-        const auto byte = hexNumber(trimmed(text.substr(from, comma - from)), 2);
+        const auto byte = hexNumber(trimWhitespace(text.substr(from, comma - from)), 2);
         if (!byte) {
             return std::nullopt;
         }
@@ -121,7 +111,7 @@ std::optional<std::string> hexBytes(std::string_view text) {
 std::optional<RegistryValue> valueOf(std::string_view text) {
     const std::string lower = folded(text.substr(0, 6));
     if (lower.starts_with("dword:")) {
-        const auto n = hexNumber(trimmed(text.substr(6)), 8);
+        const auto n = hexNumber(trimWhitespace(text.substr(6)), 8);
         if (!n) {
             return std::nullopt;
         }
@@ -181,7 +171,7 @@ std::vector<RegistryEntry> parseRegistryFile(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string_view line = trimmed(text.substr(from, end - from));
+        const std::string_view line = trimWhitespace(text.substr(from, end - from));
         from = end + 1;
         if (line.empty() || line.front() == ';' || line.front() == '#') {
             continue;
@@ -193,7 +183,7 @@ std::vector<RegistryEntry> parseRegistryFile(std::string_view text) {
             }
             const std::string_view inside = line.substr(1, line.size() - 2);
             const std::size_t slash = inside.find_first_of("\\/");
-            const auto root = rootNamed(trimmed(inside.substr(0, slash)));
+            const auto root = rootNamed(trimWhitespace(inside.substr(0, slash)));
             if (root) {
                 const std::string_view path =
                     slash == std::string_view::npos ? std::string_view() : inside.substr(slash);
@@ -206,8 +196,8 @@ std::vector<RegistryEntry> parseRegistryFile(std::string_view text) {
         if (!section || equals == std::string_view::npos) {
             continue;
         }
-        const std::string_view name = trimmed(line.substr(0, equals));
-        const auto value = valueOf(trimmed(line.substr(equals + 1)));
+        const std::string_view name = trimWhitespace(line.substr(0, equals));
+        const auto value = valueOf(trimWhitespace(line.substr(equals + 1)));
         if (!name.empty() && value) {
             entries.push_back({section->first, section->second, std::string(name), *value});
         }

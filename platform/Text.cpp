@@ -85,6 +85,17 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
     return out;
 }
 
+std::string_view trimWhitespace(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 std::u16string ascii(std::string_view text) {
     return {text.begin(), text.end()};
 }

@@ -14,6 +14,9 @@ namespace vornal {
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD so that output is always valid UTF-8.
 [[nodiscard]] std::string utf16ToUtf8(std::u16string_view utf16);
 
+// Blanks, tabs, carriage returns and line feeds trimmed from both ends.
+[[nodiscard]] std::string_view trimWhitespace(std::string_view text);
+
 // ASCII text as UTF-16, for messages built from fixed English strings.
 [[nodiscard]] std::u16string ascii(std::string_view text);
 

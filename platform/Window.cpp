@@ -2,59 +2,37 @@
 
 namespace vornal {
 
-void Window::setText(Ctl c, std::u16string text) {
+namespace {
+
+Change changeOf(Prop prop) {
     Change ch;
-    ch.prop = Prop::Text;
+    ch.prop = prop;
+    return ch;
+}
+
+} // namespace
+
+void Window::setText(Ctl c, std::u16string text) {
+    Change ch = changeOf(Prop::Text);
     ch.text = std::move(text);
     apply(c, ch);
 }
 
-void Window::setEnabled(Ctl c, bool on) {
-    Change ch;
-    ch.prop = Prop::Enabled;
+void Window::setFlag(Ctl c, Prop prop, bool on) {
+    Change ch = changeOf(prop);
     ch.flag = on;
     apply(c, ch);
 }
 
-void Window::setVisible(Ctl c, bool on) {
-    Change ch;
-    ch.prop = Prop::Visible;
-    ch.flag = on;
-    apply(c, ch);
-}
-
-void Window::setBack(Ctl c, Colour colour) {
-    Change ch;
-    ch.prop = Prop::Back;
+void Window::setColour(Ctl c, Prop prop, Colour colour) {
+    Change ch = changeOf(prop);
     ch.colour = colour;
     apply(c, ch);
 }
 
-void Window::setFore(Ctl c, Colour colour) {
-    Change ch;
-    ch.prop = Prop::Fore;
-    ch.colour = colour;
-    apply(c, ch);
-}
-
-void Window::setValue(Ctl c, double v) {
-    Change ch;
-    ch.prop = Prop::Value;
-    ch.number = v;
-    apply(c, ch);
-}
-
-void Window::setMax(Ctl c, double m) {
-    Change ch;
-    ch.prop = Prop::Max;
-    ch.number = m;
-    apply(c, ch);
-}
-
-void Window::setInterval(Ctl c, int ms) {
-    Change ch;
-    ch.prop = Prop::Interval;
-    ch.number = ms;
+void Window::setNumber(Ctl c, Prop prop, double number) {
+    Change ch = changeOf(prop);
+    ch.number = number;
     apply(c, ch);
 }
 

@@ -97,13 +97,16 @@ public:
     [[nodiscard]] bool enabled(Ctl c) const { return state(c).enabled; }
     [[nodiscard]] double value(Ctl c) const { return state(c).value; }
     void setText(Ctl c, std::u16string text);
-    void setEnabled(Ctl c, bool on);
-    void setVisible(Ctl c, bool on);
-    void setBack(Ctl c, Colour colour);
-    void setFore(Ctl c, Colour colour);
-    void setValue(Ctl c, double v);
-    void setMax(Ctl c, double m);
-    void setInterval(Ctl c, int ms);
+    void setEnabled(Ctl c, bool on) { setFlag(c, Prop::Enabled, on); }
+    void setVisible(Ctl c, bool on) { setFlag(c, Prop::Visible, on); }
+    void setBack(Ctl c, Colour colour) { setColour(c, Prop::Back, colour); }
+    void setFore(Ctl c, Colour colour) { setColour(c, Prop::Fore, colour); }
+    void setValue(Ctl c, double v) { setNumber(c, Prop::Value, v); }
+    void setMax(Ctl c, double m) { setNumber(c, Prop::Max, m); }
+    void setInterval(Ctl c, int ms) { setNumber(c, Prop::Interval, ms); }
+    void setFlag(Ctl c, Prop prop, bool on);
+    void setColour(Ctl c, Prop prop, Colour colour);
+    void setNumber(Ctl c, Prop prop, double number);
 
     // The status panel. The defaults paint it through the controls and pauses; a front
     // end without a panel (the command line) reports the messages its own way instead.

@@ -1,21 +1,11 @@
 #include "tools/DesktopHandlers.h"
 
 #include "platform/RunError.h"
+#include "platform/Text.h"
 
 namespace vornal {
 
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // The escapes of a string value in a desktop entry file: \s \n \t \r \\.
 std::string unescapeValue(std::string_view value) {
@@ -66,7 +56,7 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string_view line = trimmed(text.substr(from, end - from));
+        const std::string_view line = trimWhitespace(text.substr(from, end - from));
         from = end + 1;
         if (line.empty() || line.front() == '#') {
             continue;
@@ -79,8 +69,8 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text) {
         if (!inEntry || equals == std::string_view::npos) {
             continue;
         }
-        const std::string_view key = trimmed(line.substr(0, equals));
-        const std::string_view value = trimmed(line.substr(equals + 1));
+        const std::string_view key = trimWhitespace(line.substr(0, equals));
+        const std::string_view value = trimWhitespace(line.substr(equals + 1));
         if (key == "Exec" && !hasExec) {
             entry.exec = unescapeValue(value);
             hasExec = true;
@@ -217,7 +207,7 @@ std::optional<std::string> fileType(Desktop& desktop, const std::string& path) {
     if (!answer) {
         return std::nullopt;
     }
-    const std::string type(trimmed(std::string_view(*answer).substr(0, answer->find('\n'))));
+    const std::string type(trimWhitespace(std::string_view(*answer).substr(0, answer->find('\n'))));
     // A type is one word with one "/"; anything else is a message, not an answer.
     if (type.empty() || type.find_first_of(" \t;") != std::string::npos ||
         type.find('/') == std::string::npos) {
@@ -233,8 +223,8 @@ std::optional<Command> handlerForType(Desktop& desktop, const std::string& mimeT
     if (!answer) {
         return std::nullopt;
     }
-    std::string_view id = trimmed(std::string_view(*answer).substr(0, answer->find('\n')));
-    id = trimmed(id.substr(0, id.find(';')));
+    std::string_view id = trimWhitespace(std::string_view(*answer).substr(0, answer->find('\n')));
+    id = trimWhitespace(id.substr(0, id.find(';')));
     // An entry's id is a file name; a "/" in it would reach outside the folders.
     if (!id.ends_with(".desktop") || id.find('/') != std::string_view::npos ||
         id.starts_with(".")) {

@@ -4,6 +4,7 @@
 #include "platform/RunError.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FixedClock.h"
+#include "tests/support/RecordingShell.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
 
@@ -62,15 +63,6 @@ std::string row(const std::string& date, const std::string& time, const std::str
 std::string row(const std::string& description, const std::string& status) {
     return row("06/12/2026", "21:45:07", description, status);
 }
-
-class RecordingShell : public Shell {
-public:
-    bool openDocument(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
 
 // Answers in the order it is asked, so that a row shows which cell was read first.
 class CountingClock : public Clock {

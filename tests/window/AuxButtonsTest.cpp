@@ -4,21 +4,13 @@
 #include "platform/Launcher.h"
 #include "platform/Shell.h"
 #include "tests/support/FixedClock.h"
+#include "tests/support/RecordingShell.h"
 #include "tests/window/FormFixture.h"
 #include "tools/DesktopHandlers.h"
 #include "tools/modSysInfo.h"
 
 namespace vornal::test {
 namespace {
-
-class RecordingShell : public Shell {
-public:
-    bool openDocument(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
 
 class AuxButtons : public FormFixture {
 protected:

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Shell.h"
+
+namespace vornal::test {
+
+// Keeps the documents it was asked to open.
+class RecordingShell : public Shell {
+public:
+    bool openDocument(const std::string& path) override {
+        opened.push_back(path);
+        return answer;
+    }
+    std::vector<std::string> opened;
+    bool answer = true;
+};
+
+} // namespace vornal::test
