@@ -4,15 +4,27 @@
 
 namespace vornal {
 
+namespace {
+
+// The first occurrence at or after pos. Skipping by the pattern's length rather than
+// stopping at every digit that begins it: hexadecimal text is full of the marker's "F".
+std::size_t findIn(std::string_view text, std::size_t pos,
+                   const std::boyer_moore_horspool_searcher<std::string::const_iterator>& s) {
+    const auto [at, end] = s(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end());
+    return at == text.end() ? std::string_view::npos : static_cast<std::size_t>(at - text.begin());
+}
+
+} // namespace
+
 PatternRemover::PatternRemover(std::string_view pattern, Sink out)
-    : pattern_(pattern), out_(std::move(out)) {}
+    : pattern_(pattern), searcher_(pattern_.begin(), pattern_.end()), out_(std::move(out)) {}
 
 void PatternRemover::push(std::string_view piece) {
     carry_.append(piece);
     std::string_view text = carry_;
     std::size_t pos = 0;
     while (true) {
-        const std::size_t at = text.find(pattern_, pos);
+        const std::size_t at = findIn(text, pos, searcher_);
         if (at == std::string_view::npos) {
             break;
         }
@@ -38,14 +50,15 @@ void PatternRemover::finish() {
     }
 }
 
-PatternFinder::PatternFinder(std::string_view pattern) : pattern_(pattern) {}
+PatternFinder::PatternFinder(std::string_view pattern)
+    : pattern_(pattern), searcher_(pattern_.begin(), pattern_.end()) {}
 
 void PatternFinder::push(std::string_view piece) {
     if (found_) {
         return;
     }
     carry_.append(piece);
-    if (carry_.find(pattern_) != std::string::npos) {
+    if (findIn(carry_, 0, searcher_) != std::string_view::npos) {
         found_ = true;
         carry_.clear();
         return;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,12 +18,15 @@ using Sink = std::function<void(std::string_view)>;
 class PatternRemover {
 public:
     PatternRemover(std::string_view pattern, Sink out);
+    PatternRemover(const PatternRemover&) = delete; // the searcher points into pattern_
+    PatternRemover& operator=(const PatternRemover&) = delete;
     void push(std::string_view piece);
     void finish();
     [[nodiscard]] std::uint64_t removed() const noexcept { return removed_; }
 
 private:
     std::string pattern_;
+    std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
     Sink out_;
     std::string carry_; // the last bytes seen, which may begin an occurrence
     std::uint64_t removed_ = 0;
@@ -32,11 +36,14 @@ private:
 class PatternFinder {
 public:
     explicit PatternFinder(std::string_view pattern);
+    PatternFinder(const PatternFinder&) = delete; // the searcher points into pattern_
+    PatternFinder& operator=(const PatternFinder&) = delete;
     void push(std::string_view piece);
     [[nodiscard]] bool found() const noexcept { return found_; }
 
 private:
     std::string pattern_;
+    std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
     std::string carry_;
     bool found_ = false;
 };
