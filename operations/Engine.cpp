@@ -140,10 +140,10 @@ class OrderedWork {
 public:
     OrderedWork(unsigned threads, FileWriter& out, EngineProgress& progress)
         : out_(out), progress_(progress), maxPending_(threads * 2) {
-        if (threads > 1) {
-            for (unsigned i = 0; i < threads; ++i) {
-                workers_.emplace_back([this] { work(); });
-            }
+        // The calling thread reads, splits and writes: it is one of the threads, so one
+        // worker fewer keeps the cores from being oversubscribed.
+        for (unsigned i = 1; i < threads; ++i) {
+            workers_.emplace_back([this] { work(); });
         }
     }
     ~OrderedWork() {
