@@ -5,6 +5,7 @@
 #include "tools/modSysInfo.h"
 
 #include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -17,8 +18,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 // The value's data, or the answer's name when it cannot be read.
-std::string read(Registry& registry, const std::string& key, const std::string& name,
-                 std::uint32_t* type = nullptr) {
+std::string read(Registry& registry, const std::string& key, const std::string& name) {
     std::unique_ptr<RegistryKey> k;
     switch (registry.open(HKEY_LOCAL_MACHINE, key, kKeyRead, k)) {
     case RegistryAnswer::NotFound:
@@ -29,24 +29,17 @@ std::string read(Registry& registry, const std::string& key, const std::string& 
         break;
     }
     RegistryValue v;
-    if (k->query(name, v) != RegistryAnswer::Ok) {
-        return "<no value>";
-    }
-    if (type != nullptr) {
-        *type = v.type;
-    }
-    return v.data;
+    return k->query(name, v) == RegistryAnswer::Ok ? v.data : "<no value>";
 }
 
 std::string sz(const std::string& text) {
     return text + '\0';
 }
 
-// --- The file format -------------------------------------------------------------------
-
-TEST(RegistryFileFormatTest, ValuesOfEachKindAreRead) {
+TEST(RegistryFileFormatTest, ValuesOfEachKindAreReadAndOthersSkipped) {
     const auto entries =
-        parseRegistryFile("; a comment\r\n"
+        parseRegistryFile("orphan=1\n"
+                          "; a comment\r\n"
                           "# another\n"
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n"
                           "PATH = /usr/bin/hardinfo \n"
@@ -55,35 +48,30 @@ TEST(RegistryFileFormatTest, ValuesOfEachKindAreRead) {
                           "Blob=hex:01, 02,ff\n"
                           "Expand=hex(2):41,00\n"
                           "broken=dword:xyz\n"
-                          "no equals sign\n");
-    ASSERT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entries[0].valueName, "");
+                          "no equals sign\n"
+                          "[NOT_A_ROOT\\Key]\n"
+                          "lost=2\n"
+                          "[HKLM/SOFTWARE/Key/]\n"
+                          "kept=3\n");
+    ASSERT_EQ(entries.size(), 8u);
     EXPECT_EQ(entries[0].keyPath, "software\\microsoft\\shared tools\\msinfo");
-    EXPECT_EQ(entries[1].valueName, "PATH");
-    EXPECT_EQ(entries[1].value.type, kRegString);
-    EXPECT_EQ(entries[1].value.data, sz("/usr/bin/hardinfo"));
-    EXPECT_EQ(entries[2].value.data, sz("  spaced  "));
-    EXPECT_EQ(entries[3].value.type, kRegDWord);
-    EXPECT_EQ(entries[3].value.data, std::string("\x2A\0\0\0", 4));
-    EXPECT_EQ(entries[4].value.type, kRegBinary);
-    EXPECT_EQ(entries[4].value.data, std::string("\x01\x02\xFF", 3));
-    EXPECT_EQ(entries[5].value.type, kRegExpandString);
-    EXPECT_EQ(entries[5].value.data, std::string("A\0", 2));
+    EXPECT_EQ(entries[0].valueName, "");
+    const std::vector<std::pair<std::string, RegistryValue>> values = {
+        {"PATH", {kRegString, sz("/usr/bin/hardinfo")}},
+        {"Quoted", {kRegString, sz("  spaced  ")}},
+        {"Count", {kRegDWord, std::string("\x2A\0\0\0", 4)}},
+        {"Blob", {kRegBinary, "\x01\x02\xFF"}},
+        {"Expand", {kRegExpandString, std::string("A\0", 2)}},
+    };
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(entries[i + 1].valueName, values[i].first);
+        EXPECT_EQ(entries[i + 1].value.type, values[i].second.type) << values[i].first;
+        EXPECT_EQ(entries[i + 1].value.data, values[i].second.data) << values[i].first;
+    }
+    EXPECT_EQ(entries[7].root, HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(entries[7].keyPath, "software\\key");
+    EXPECT_EQ(entries[7].valueName, "kept");
 }
-
-TEST(RegistryFileFormatTest, ValuesOutsideAKnownRootAreSkipped) {
-    const auto entries = parseRegistryFile("orphan=1\n"
-                                           "[NOT_A_ROOT\\Key]\n"
-                                           "lost=2\n"
-                                           "[HKLM/SOFTWARE/Key/]\n"
-                                           "kept=3\n");
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].root, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(entries[1].keyPath, "software\\key");
-    EXPECT_EQ(entries[1].valueName, "kept");
-}
-
-// --- Layers ----------------------------------------------------------------------------
 
 class IniRegistryTest : public ::testing::Test {
 protected:
@@ -100,32 +88,18 @@ protected:
 
 TEST_F(IniRegistryTest, AdministratorsValueWinsOverTheUsersAndBuiltIns) {
     writeFile(admin(), "[HKEY_LOCAL_MACHINE\\Tools]\nPATH=/admin/tool\n");
-    writeFile(user(), "[HKEY_LOCAL_MACHINE\\Tools]\nPATH=/user/tool\nOnlyUser=mine\n");
+    writeFile(user(), "[hkey_local_machine\\TOOLS]\nPATH=/user/tool\nOnlyUser=mine\n"
+                      "[HKEY_CURRENT_USER\\Other]\nPATH=/elsewhere\n");
     IniRegistry registry(files, {admin(), user()}, [] {
         return std::vector<RegistryEntry>{
             {HKEY_LOCAL_MACHINE, "Tools", "PATH", {kRegString, sz("/builtin/tool")}},
             {HKEY_LOCAL_MACHINE, "Tools", "OnlyBuiltIn", {kRegString, sz("default")}}};
     });
-
     EXPECT_EQ(read(registry, "Tools", "PATH"), sz("/admin/tool"));
-    EXPECT_EQ(read(registry, "Tools", "OnlyUser"), sz("mine"));
+    EXPECT_EQ(read(registry, "tools", "onlyuser"), sz("mine")); // names ignore case
     EXPECT_EQ(read(registry, "Tools", "OnlyBuiltIn"), sz("default"));
-}
-
-TEST_F(IniRegistryTest, NamesCompareWithoutRegardToCase) {
-    writeFile(user(), "[hkey_local_machine\\software\\TOOLS]\nPath=/x\n");
-    IniRegistry registry(files, {admin(), user()});
-    EXPECT_EQ(read(registry, "SOFTWARE\\Tools", "PATH"), sz("/x"));
-}
-
-TEST_F(IniRegistryTest, MissingFilesLeaveTheBuiltInValues) {
-    IniRegistry registry(files, {admin(), user()}, [] {
-        return std::vector<RegistryEntry>{
-            {HKEY_LOCAL_MACHINE, "Tools", "MSINFO", {kRegString, sz("/usr/bin")}}};
-    });
-    EXPECT_EQ(read(registry, "Tools", "MSINFO"), sz("/usr/bin"));
-    EXPECT_EQ(read(registry, "Other", "MSINFO"), "<no key>");
-    EXPECT_EQ(read(registry, "Tools", "PATH"), "<no value>");
+    EXPECT_EQ(read(registry, "Other", "PATH"), "<no key>"); // other roots are kept apart
+    EXPECT_EQ(read(registry, "Tools", "Missing"), "<no value>");
 }
 
 TEST_F(IniRegistryTest, FilesAreReadAfreshAtEveryOpen) {
@@ -136,21 +110,17 @@ TEST_F(IniRegistryTest, FilesAreReadAfreshAtEveryOpen) {
 }
 
 TEST_F(IniRegistryTest, FileThatCannotBeReadRefusesEveryKey) {
+    writeFile(user(), "[HKLM\\Tools]\nPATH=/user/tool\n");
     // A folder where the file should be: unreadable as a file, even for root.
     fs::create_directories(admin());
-    writeFile(user(), "[HKLM\\Tools]\nPATH=/user/tool\n");
     IniRegistry registry(files, {admin(), user()});
     EXPECT_EQ(read(registry, "Tools", "PATH"), "<denied>");
-}
 
-TEST_F(IniRegistryTest, FileWithoutReadPermissionRefusesEveryKey) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads files whatever their permissions";
+    if (::geteuid() != 0) { // root reads files whatever their permissions
+        fs::remove(admin());
+        fs::permissions(user(), fs::perms::none);
+        EXPECT_EQ(read(registry, "Tools", "PATH"), "<denied>");
     }
-    writeFile(user(), "[HKLM\\Tools]\nPATH=/user/tool\n");
-    fs::permissions(user(), fs::perms::none);
-    IniRegistry registry(files, {admin(), user()});
-    EXPECT_EQ(read(registry, "Tools", "PATH"), "<denied>");
 }
 
 TEST_F(IniRegistryTest, AskingToChangeAKeyIsRefused) {
@@ -161,29 +131,21 @@ TEST_F(IniRegistryTest, AskingToChangeAKeyIsRefused) {
     EXPECT_EQ(registry.open(HKEY_LOCAL_MACHINE, "Tools", 0x2003F, key),
               RegistryAnswer::AccessDenied);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(registry.open(HKEY_LOCAL_MACHINE, "Tools", kKeyRead, key), RegistryAnswer::Ok);
-}
-
-TEST_F(IniRegistryTest, OtherRootsAreKeptApart) {
-    writeFile(user(), "[HKEY_CURRENT_USER\\Tools]\nPATH=/user/tool\n");
-    IniRegistry registry(files, {admin(), user()});
-    EXPECT_EQ(read(registry, "Tools", "PATH"), "<no key>");
 }
 
 TEST(RegistryFilesTest, AdministratorsFileFirstThenTheUsersConfigFolder) {
     FakeEnvironment env;
     env.vars["HOME"] = "/home/u";
-    EXPECT_THAT(registryFiles(env), ElementsAre("/etc/vornal-encryption/registry.ini",
-                                                "/home/u/.config/vornal-encryption/registry.ini"));
+    const std::string admin = "/etc/vornal-encryption/registry.ini";
+    const std::string home = "/home/u/.config/vornal-encryption/registry.ini";
+    EXPECT_THAT(registryFiles(env), ElementsAre(admin, home));
     env.vars["XDG_CONFIG_HOME"] = "/cfg";
-    EXPECT_THAT(registryFiles(env), ElementsAre("/etc/vornal-encryption/registry.ini",
-                                                "/cfg/vornal-encryption/registry.ini"));
+    EXPECT_THAT(registryFiles(env), ElementsAre(admin, "/cfg/vornal-encryption/registry.ini"));
     env.vars["XDG_CONFIG_HOME"] = "relative/cfg";
-    EXPECT_THAT(registryFiles(env), ElementsAre("/etc/vornal-encryption/registry.ini",
-                                                "/home/u/.config/vornal-encryption/registry.ini"));
+    EXPECT_THAT(registryFiles(env), ElementsAre(admin, home));
 }
 
-// --- The built-in values and the launcher over files -----------------------------------
+// --- The built-in values and System Info over files --------------------------------------
 
 TEST(BuiltInValuesTest, FolderOfTheFirstToolOnPath) {
     FakeLauncher launcher;
@@ -196,43 +158,53 @@ TEST(BuiltInValuesTest, FolderOfTheFirstToolOnPath) {
     EXPECT_EQ(values[1].value.data, sz("/usr/bin")); // hardinfo comes before kinfocenter
 }
 
-class SystemInfoOverFilesTest : public IniRegistryTest {
-protected:
-    IniRegistry registry{
-        files, {admin(), user()}, [this] { return modSysInfo::builtInValues(launcher); }};
-    FakeLauncher launcher;
-    RecordingWindow window;
-};
+TEST_F(IniRegistryTest, SystemInfoOverTheFiles) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& admin)> setUp;
+        std::set<std::string> programs;
+        const char* started; // nothing, and the message, when null
+    };
+    const std::vector<Case> cases = {
+        {"built-in folder finds the tool on PATH",
+         [](const std::string&) {},
+         {"/usr/bin/hardinfo"},
+         "/usr/bin/hardinfo"},
+        {"no tool anywhere", [](const std::string&) {}, {}, nullptr},
+        {"administrator points the path elsewhere",
+         [](const std::string& admin) {
+             writeFile(admin, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared "
+                              "Tools\\MSINFO]\nPATH=/opt/inventory/inventory-gui\n");
+         },
+         {"/usr/bin/hardinfo", "/opt/inventory/inventory-gui"},
+         "/opt/inventory/inventory-gui"},
+        {"unreadable settings refuse both lookups",
+         [](const std::string& admin) { fs::create_directories(admin); },
+         {"/usr/bin/hardinfo"},
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(admin());
+        c.setUp(admin());
+        FakeLauncher launcher;
+        launcher.programs = c.programs;
+        IniRegistry registry{
+            files, {admin(), user()}, [&] { return modSysInfo::builtInValues(launcher); }};
+        RecordingWindow window;
 
-TEST_F(SystemInfoOverFilesTest, BuiltInFolderFindsTheToolOnPath) {
-    launcher.programs.insert("/usr/bin/hardinfo");
-    modSysInfo::LaunchSystemInfo(window, registry, launcher);
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/usr/bin/hardinfo", {}}));
-    EXPECT_THAT(window.messages.boxes, IsEmpty());
-}
+        modSysInfo::LaunchSystemInfo(window, registry, launcher);
 
-TEST_F(SystemInfoOverFilesTest, NoToolAnywhereShowsTheMessage) {
-    modSysInfo::LaunchSystemInfo(window, registry, launcher);
-    EXPECT_THAT(launcher.started, IsEmpty());
-    ASSERT_EQ(window.messages.boxes.size(), 1u);
-    EXPECT_EQ(window.messages.boxes[0].prompt, u"System Information Is Unavailable At This Time");
-}
-
-TEST_F(SystemInfoOverFilesTest, AdministratorCanPointThePathElsewhere) {
-    launcher.programs = {"/usr/bin/hardinfo", "/opt/inventory/inventory-gui"};
-    writeFile(admin(), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n"
-                       "PATH=/opt/inventory/inventory-gui\n");
-    modSysInfo::LaunchSystemInfo(window, registry, launcher);
-    EXPECT_THAT(launcher.started,
-                ElementsAre(FakeLauncher::Call{"/opt/inventory/inventory-gui", {}}));
-}
-
-TEST_F(SystemInfoOverFilesTest, UnreadableSettingsRefuseBothLookups) {
-    launcher.programs.insert("/usr/bin/hardinfo");
-    fs::create_directories(admin());
-    modSysInfo::LaunchSystemInfo(window, registry, launcher);
-    EXPECT_THAT(launcher.started, IsEmpty());
-    EXPECT_EQ(window.messages.boxes.size(), 1u);
+        if (c.started != nullptr) {
+            EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{c.started, {}}));
+            EXPECT_THAT(window.messages.boxes, IsEmpty());
+        } else {
+            EXPECT_THAT(launcher.started, IsEmpty());
+            ASSERT_EQ(window.messages.boxes.size(), 1u);
+            EXPECT_EQ(window.messages.boxes[0].prompt,
+                      u"System Information Is Unavailable At This Time");
+        }
+    }
 }
 
 } // namespace

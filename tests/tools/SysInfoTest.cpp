@@ -3,308 +3,210 @@
 #include "tests/tools/FakeDesktop.h"
 #include "tools/modSysInfo.h"
 
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <set>
+#include <tuple>
 
 namespace vornal::test {
 namespace {
 
 using modSysInfo::kToolFolderKey;
 using modSysInfo::kToolPathKey;
-using modSysInfo::LaunchSystemInfo;
 using modSysInfo::ReadRegistryValue;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class SysInfoTest : public ::testing::Test {
-protected:
-    std::vector<std::string> keysOpened() const {
+void expectUnavailableBox(const RecordingWindow& window) {
+    ASSERT_EQ(window.messages.boxes.size(), 1u);
+    const auto& box = window.messages.boxes[0];
+    EXPECT_EQ(box.prompt, u"System Information Is Unavailable At This Time");
+    EXPECT_EQ(box.title, u"Vornal Encryption");
+    EXPECT_EQ(box.buttons, MsgButtons::Ok);
+    EXPECT_EQ(box.icon, MsgIcon::None);
+}
+
+// --- Every outcome of the command --------------------------------------------------------
+
+enum class Quirk { None, BinaryPath, KeyWithoutValue, TooLong, Refused, Throws };
+
+struct LaunchCase {
+    const char* path;   // the registered PATH, when not null
+    const char* folder; // the registered folder, when not null
+    std::set<std::string> programs;
+    Quirk quirk;
+    const char* started; // nothing when null; the message unless it is one of the programs
+    bool folderRead;     // the second lookup happened
+};
+
+TEST(SysInfoTest, EveryOutcomeOfTheTwoLookups) {
+    using enum Quirk;
+    const std::vector<LaunchCase> cases = {
+        // The registered path is started without a test, and short-circuits the folder.
+        {"/p/probe", "/u", {"/p/probe", "/u/hardinfo"}, None, "/p/probe", false},
+        {"/p/gone", "/u", {"/u/hardinfo"}, None, "/p/gone", false},
+        // A path of another type answers true, so the empty path fails to start.
+        {nullptr, "/u", {"/u/hardinfo"}, BinaryPath, "", false},
+        {nullptr, nullptr, {}, TooLong, nullptr, false},
+        {nullptr, nullptr, {}, Throws, nullptr, false},
+        // The tools in the folder are taken in their order.
+        {nullptr,
+         "/u",
+         {"/u/kinfocenter", "/u/hardinfo2", "/u/hardinfo"},
+         None,
+         "/u/hardinfo2",
+         true},
+        {nullptr, "/u", {"/u/kinfocenter"}, None, "/u/kinfocenter", true},
+        {nullptr, "/u", {"/u/hardinfo"}, KeyWithoutValue, "/u/hardinfo", true},
+        {nullptr, "/empty", {"/u/hardinfo"}, None, nullptr, true},
+        {nullptr, nullptr, {"/u/hardinfo"}, None, nullptr, true},
+        {"/u/hardinfo", "/u", {"/u/hardinfo"}, Refused, nullptr, true},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const LaunchCase& c = cases[i];
+        SCOPED_TRACE("case " + std::to_string(i));
+        FakeRegistry registry;
+        FakeLauncher launcher;
+        RecordingWindow window;
+        launcher.programs = c.programs;
+        if (c.path != nullptr) {
+            registry.setString(kToolPathKey, "PATH", c.path);
+        }
+        if (c.folder != nullptr) {
+            registry.setString(kToolFolderKey, "MSINFO", c.folder);
+        }
+        switch (c.quirk) {
+        case Quirk::None:
+            break;
+        case Quirk::BinaryPath:
+            registry.set(kToolPathKey, "PATH", {kRegBinary, "/bin"});
+            break;
+        case Quirk::KeyWithoutValue:
+            registry.keys[{HKEY_LOCAL_MACHINE, kToolPathKey}];
+            break;
+        case Quirk::TooLong:
+            registry.set(kToolPathKey, "PATH", {kRegString, std::string(1024, 'x')});
+            break;
+        case Quirk::Refused:
+            registry.refused = {kToolPathKey, kToolFolderKey};
+            break;
+        case Quirk::Throws:
+            registry.onOpen = [](const std::string&) { throw std::runtime_error("broken"); };
+            break;
+        }
+
+        modSysInfo::LaunchSystemInfo(window, registry, launcher);
+
+        if (c.started != nullptr) {
+            EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{c.started, {}}));
+        } else {
+            EXPECT_THAT(launcher.started, IsEmpty());
+        }
         std::vector<std::string> keys;
         for (const auto& o : registry.opens) {
             keys.push_back(o.keyPath);
+            EXPECT_TRUE(o.root == HKEY_LOCAL_MACHINE && o.access == kKeyRead) << o.keyPath;
         }
-        return keys;
-    }
-
-    void expectUnavailableBox() const {
-        ASSERT_EQ(window.messages.boxes.size(), 1u);
-        const auto& box = window.messages.boxes[0];
-        EXPECT_EQ(box.prompt, u"System Information Is Unavailable At This Time");
-        EXPECT_EQ(box.title, u"Vornal Encryption");
-        EXPECT_EQ(box.buttons, MsgButtons::Ok);
-        EXPECT_EQ(box.icon, MsgIcon::None);
-    }
-
-    FakeRegistry registry;
-    FakeLauncher launcher;
-    RecordingWindow window;
-};
-
-// --- The two lookups -------------------------------------------------------------------
-
-TEST_F(SysInfoTest, RegisteredPathIsStartedWithoutTestAndTheFolderIsNotRead) {
-    registry.setString(kToolPathKey, "PATH", "/opt/sysinfo/bin/probe");
-    registry.setString(kToolFolderKey, "MSINFO", "/usr/bin");
-    launcher.programs.insert("/opt/sysinfo/bin/probe");
-    launcher.programs.insert("/usr/bin/hardinfo");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/opt/sysinfo/bin/probe", {}}));
-    EXPECT_THAT(keysOpened(), ElementsAre(kToolPathKey));
-    EXPECT_THAT(launcher.checked, IsEmpty());
-    EXPECT_THAT(window.messages.boxes, IsEmpty());
-}
-
-TEST_F(SysInfoTest, RegisteredPathThatDoesNotStartShowsTheMessageWithoutTryingTheFolder) {
-    registry.setString(kToolPathKey, "PATH", "/opt/gone/probe");
-    registry.setString(kToolFolderKey, "MSINFO", "/usr/bin");
-    launcher.programs.insert("/usr/bin/hardinfo");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/opt/gone/probe", {}}));
-    EXPECT_THAT(keysOpened(), ElementsAre(kToolPathKey));
-    expectUnavailableBox();
-}
-
-TEST_F(SysInfoTest, FolderHoldingTheToolStartsIt) {
-    registry.setString(kToolFolderKey, "MSINFO", "/opt/si");
-    launcher.programs.insert("/opt/si/hardinfo");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(keysOpened(), ElementsAre(kToolPathKey, kToolFolderKey));
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/opt/si/hardinfo", {}}));
-    EXPECT_THAT(window.messages.boxes, IsEmpty());
-}
-
-TEST_F(SysInfoTest, ToolsInTheFolderAreTakenInTheirOrder) {
-    registry.setString(kToolFolderKey, "MSINFO", "/opt/si");
-    launcher.programs.insert("/opt/si/kinfocenter");
-    launcher.programs.insert("/opt/si/hardinfo2");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/opt/si/hardinfo2", {}}));
-}
-
-TEST_F(SysInfoTest, KdeInfoCenterAloneIsFound) {
-    registry.setString(kToolFolderKey, "MSINFO", "/usr/bin");
-    launcher.programs.insert("/usr/bin/kinfocenter");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/usr/bin/kinfocenter", {}}));
-}
-
-TEST_F(SysInfoTest, FolderWithoutTheToolShowsTheMessageAndStartsNothing) {
-    registry.setString(kToolFolderKey, "MSINFO", "/opt/empty");
-    launcher.programs.insert("/usr/bin/hardinfo"); // elsewhere: not where the value points
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(launcher.checked, ElementsAre("/opt/empty/hardinfo2", "/opt/empty/hardinfo",
-                                              "/opt/empty/kinfocenter"));
-    EXPECT_THAT(launcher.started, IsEmpty());
-    expectUnavailableBox();
-}
-
-TEST_F(SysInfoTest, BothValuesAbsentShowTheMessage) {
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(keysOpened(), ElementsAre(kToolPathKey, kToolFolderKey));
-    EXPECT_THAT(launcher.started, IsEmpty());
-    expectUnavailableBox();
-}
-
-TEST_F(SysInfoTest, KeyPresentWithoutTheValueCountsAsAbsent) {
-    registry.keys[{HKEY_LOCAL_MACHINE, kToolPathKey}];
-    registry.setString(kToolFolderKey, "MSINFO", "/opt/si");
-    launcher.programs.insert("/opt/si/hardinfo");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"/opt/si/hardinfo", {}}));
-}
-
-TEST_F(SysInfoTest, PathOfAnotherTypeAnswersTrueSoTheEmptyPathFailsToStart) {
-    registry.set(kToolPathKey, "PATH", {kRegBinary, "\x2F\x62\x69\x6E"});
-    registry.setString(kToolFolderKey, "MSINFO", "/opt/si");
-    launcher.programs.insert("/opt/si/hardinfo");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(keysOpened(), ElementsAre(kToolPathKey));
-    EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{"", {}}));
-    expectUnavailableBox();
-}
-
-TEST_F(SysInfoTest, RefusedAccessToBothKeysShowsTheMessage) {
-    registry.setString(kToolPathKey, "PATH", "/usr/bin/hardinfo");
-    registry.setString(kToolFolderKey, "MSINFO", "/usr/bin");
-    registry.refused = {kToolPathKey, kToolFolderKey};
-    launcher.programs.insert("/usr/bin/hardinfo");
-
-    LaunchSystemInfo(window, registry, launcher);
-
-    EXPECT_THAT(keysOpened(), ElementsAre(kToolPathKey, kToolFolderKey));
-    EXPECT_THAT(launcher.started, IsEmpty());
-    expectUnavailableBox();
-}
-
-TEST_F(SysInfoTest, KeysAreOpenedForReadingOnly) {
-    LaunchSystemInfo(window, registry, launcher);
-    ASSERT_EQ(registry.opens.size(), 2u);
-    for (const auto& o : registry.opens) {
-        EXPECT_EQ(o.root, HKEY_LOCAL_MACHINE);
-        EXPECT_EQ(o.access, kKeyRead);
+        if (c.folderRead) {
+            EXPECT_THAT(keys, ElementsAre(kToolPathKey, kToolFolderKey));
+        } else {
+            EXPECT_THAT(keys, ElementsAre(kToolPathKey));
+            EXPECT_THAT(launcher.checked, IsEmpty());
+        }
+        if (c.folder != nullptr && std::string(c.folder) == "/empty") {
+            EXPECT_THAT(launcher.checked,
+                        ElementsAre("/empty/hardinfo2", "/empty/hardinfo", "/empty/kinfocenter"));
+        }
+        if (c.started == nullptr || !c.programs.contains(c.started)) {
+            expectUnavailableBox(window);
+        } else {
+            EXPECT_THAT(window.messages.boxes, IsEmpty());
+        }
     }
 }
 
-TEST_F(SysInfoTest, ValueThatCannotBeCutEndsInTheMessage) {
-    registry.set(kToolPathKey, "PATH", {kRegString, std::string(1024, 'x')});
-    LaunchSystemInfo(window, registry, launcher);
-    EXPECT_THAT(launcher.started, IsEmpty());
-    expectUnavailableBox();
-}
+// --- Reading one value -------------------------------------------------------------------
 
-TEST_F(SysInfoTest, RegistryThatThrowsEndsInTheMessage) {
-    registry.onOpen = [](const std::string&) { throw std::runtime_error("broken"); };
-    LaunchSystemInfo(window, registry, launcher);
-    expectUnavailableBox();
-}
-
-// --- Reading one value -----------------------------------------------------------------
-
-TEST(ReadRegistryValueTest, StringGivesItsTextUpToTheZero) {
+TEST(ReadRegistryValueTest, EveryKindOfValue) {
     FakeRegistry registry;
-    registry.set("K", "V", {kRegString, std::string("/usr/bin\0junk", 13)});
-    std::string value = "before";
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "V", value));
-    EXPECT_EQ(value, "/usr/bin");
-}
-
-TEST(ReadRegistryValueTest, DoubleWordGivesItsNumberInDecimal) {
-    FakeRegistry registry;
-    registry.set("K", "small", {kRegDWord, std::string("\x2A\0\0\0", 4)});
+    registry.set("K", "string", {kRegString, std::string("/usr/bin\0junk", 13)});
     // A zero byte inside the number must not cut it short.
     registry.set("K", "large", {kRegDWord, std::string("\x10\0\0\x01", 4)});
     registry.set("K", "max", {kRegDWord, std::string("\xFF\xFF\xFF\xFF", 4)});
-    std::string value;
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "small", value));
-    EXPECT_EQ(value, "42");
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "large", value));
-    EXPECT_EQ(value, "16777232");
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "max", value));
-    EXPECT_EQ(value, "4294967295");
-}
-
-TEST(ReadRegistryValueTest, AnotherTypeAnswersTrueAndLeavesTheValueAsGiven) {
-    FakeRegistry registry;
     registry.set("K", "expand", {kRegExpandString, std::string("$HOME/x\0", 8)});
     registry.set("K", "bytes", {kRegBinary, "abc"});
-    std::string value = "as given";
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "expand", value));
-    EXPECT_EQ(value, "as given");
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "bytes", value));
-    EXPECT_EQ(value, "as given");
-}
-
-TEST(ReadRegistryValueTest, MissingKeyOrValueAnswersFalseAndEmpty) {
-    FakeRegistry registry;
-    registry.setString("K", "V", "x");
-    std::string value = "before";
-    EXPECT_FALSE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "other", "V", value));
-    EXPECT_EQ(value, "");
-    value = "before";
-    EXPECT_FALSE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "other", value));
-    EXPECT_EQ(value, "");
-    value = "before";
-    EXPECT_FALSE(ReadRegistryValue(registry, HKEY_CURRENT_USER, "K", "V", value));
-    EXPECT_EQ(value, "");
-}
-
-TEST(ReadRegistryValueTest, RefusedAccessAnswersFalseAndEmpty) {
-    FakeRegistry registry;
-    registry.setString("K", "V", "x");
-    registry.refused.insert("K");
-    std::string value = "before";
-    EXPECT_FALSE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "V", value));
-    EXPECT_EQ(value, "");
-}
-
-TEST(ReadRegistryValueTest, BufferHoldsAtMost1024BytesWithTheZero) {
-    FakeRegistry registry;
     registry.setString("K", "fits", std::string(1023, 'a'));
     registry.setString("K", "long", std::string(1024, 'a'));
-    registry.set("K", "full", {kRegBinary, std::string(1024, 'b')});
-    std::string value;
-    EXPECT_TRUE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "fits", value));
-    EXPECT_EQ(value, std::string(1023, 'a'));
-    value = "before";
-    EXPECT_FALSE(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "long", value));
+    registry.setString("Refused", "V", "x");
+    registry.refused.insert("Refused");
+    const std::vector<std::tuple<std::string, std::string, bool, std::string>> cases = {
+        {"K", "string", true, "/usr/bin"},
+        {"K", "large", true, "16777232"},
+        {"K", "max", true, "4294967295"},
+        {"K", "expand", true, "as given"}, // other types leave it alone
+        {"K", "bytes", true, "as given"},
+        {"K", "fits", true, std::string(1023, 'a')},
+        {"K", "long", false, ""}, // no room for the zero
+        {"other", "string", false, ""},
+        {"K", "other", false, ""},
+        {"Refused", "V", false, ""},
+    };
+    for (const auto& [key, name, found, expected] : cases) {
+        std::string value = "as given";
+        EXPECT_EQ(ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, key, name, value), found) << name;
+        EXPECT_EQ(value, expected) << name;
+    }
+    std::string value = "as given";
+    EXPECT_FALSE(ReadRegistryValue(registry, HKEY_CURRENT_USER, "K", "string", value));
     EXPECT_EQ(value, "");
+    registry.set("K", "full", {kRegBinary, std::string(1024, 'b')});
     EXPECT_THROW((void)ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "full", value),
                  RunError);
 }
 
-// --- The button ------------------------------------------------------------------------
+// --- The button --------------------------------------------------------------------------
 
-class SystemInfoButtonTest : public SysInfoTest {
-protected:
-    SystemInfoButtonTest() {
-        registry.onOpen = [this](const std::string& key) {
-            events.push_back(std::string(locked ? "locked" : "UNLOCKED") + " open " + key);
+TEST(SystemInfoButtonTest, InputsAreLockedWhileTheToolIsLookedUpAndStarted) {
+    const std::string path = std::string("open ") + kToolPathKey;
+    const std::string folder = std::string("open ") + kToolFolderKey;
+    // Found and started; not found, so the message; the registry throws.
+    const std::vector<std::vector<std::string>> cases = {
+        {"lock", path, folder, "start /usr/bin/hardinfo", "unlock"},
+        {"lock", path, folder, "unlock"},
+        {"lock", path, "unlock"}};
+    for (std::size_t kind = 0; kind < cases.size(); ++kind) {
+        FakeRegistry registry;
+        FakeLauncher launcher;
+        RecordingWindow window;
+        bool locked = false;
+        std::vector<std::string> events;
+        const auto record = [&](const std::string& e) {
+            events.push_back(locked ? e : "UNLOCKED " + e);
         };
-        launcher.onStart = [this](const std::string& program, const std::vector<std::string>&) {
-            events.push_back(std::string(locked ? "locked" : "UNLOCKED") + " start " + program);
+        const auto lockTo = [&](bool on) {
+            locked = locked || on;
+            record(on ? "lock" : "unlock");
+            locked = on;
         };
+        registry.onOpen = [&](const std::string& key) {
+            record("open " + key);
+            if (kind == 2) {
+                throw std::runtime_error("broken");
+            }
+        };
+        launcher.onStart = [&](const std::string& p, const auto&) { record("start " + p); };
+        if (kind == 0) {
+            registry.setString(kToolFolderKey, "MSINFO", "/usr/bin");
+            launcher.programs.insert("/usr/bin/hardinfo");
+        }
+        InputLock inputs{[&] { lockTo(true); }, [&] { lockTo(false); }};
+
+        btnHelp_Click(window, registry, launcher, inputs);
+
+        EXPECT_EQ(events, cases[kind]);
+        EXPECT_EQ(window.messages.boxes.size(), kind == 0 ? 0u : 1u);
     }
-
-    InputLock inputs{[this] {
-                         locked = true;
-                         events.emplace_back("lock");
-                     },
-                     [this] {
-                         locked = false;
-                         events.emplace_back("unlock");
-                     }};
-    bool locked = false;
-    std::vector<std::string> events;
-};
-
-TEST_F(SystemInfoButtonTest, InputsAreLockedWhileTheToolIsStarted) {
-    registry.setString(kToolFolderKey, "MSINFO", "/usr/bin");
-    launcher.programs.insert("/usr/bin/hardinfo");
-
-    btnHelp_Click(window, registry, launcher, inputs);
-
-    EXPECT_THAT(events, ElementsAre("lock", std::string("locked open ") + kToolPathKey,
-                                    std::string("locked open ") + kToolFolderKey,
-                                    "locked start /usr/bin/hardinfo", "unlock"));
-    EXPECT_THAT(window.messages.boxes, IsEmpty());
-}
-
-TEST_F(SystemInfoButtonTest, InputsAreUnlockedAfterTheMessage) {
-    btnHelp_Click(window, registry, launcher, inputs);
-
-    EXPECT_THAT(events, ElementsAre("lock", std::string("locked open ") + kToolPathKey,
-                                    std::string("locked open ") + kToolFolderKey, "unlock"));
-    expectUnavailableBox();
-}
-
-TEST_F(SystemInfoButtonTest, InputsAreUnlockedWhenTheRegistryThrows) {
-    registry.onOpen = [this](const std::string&) {
-        events.emplace_back("throw");
-        throw std::runtime_error("broken");
-    };
-
-    btnHelp_Click(window, registry, launcher, inputs);
-
-    EXPECT_THAT(events, ElementsAre("lock", "throw", "unlock"));
-    EXPECT_FALSE(locked);
-    expectUnavailableBox();
 }
 
 } // namespace
