@@ -19,10 +19,9 @@ std::size_t findIn(std::string_view text, std::size_t pos,
 PatternRemover::PatternRemover(std::string_view pattern, Sink out)
     : pattern_(pattern), searcher_(pattern_.begin(), pattern_.end()), out_(std::move(out)) {}
 
-void PatternRemover::push(std::string_view piece) {
-    carry_.append(piece);
-    std::string_view text = carry_;
-    std::size_t pos = 0;
+// Removes the occurrences in text from pos on and hands on what is certain; answers where
+// the bytes that may still begin an occurrence start.
+std::size_t PatternRemover::scan(std::string_view text, std::size_t pos) {
     while (true) {
         const std::size_t at = findIn(text, pos, searcher_);
         if (at == std::string_view::npos) {
@@ -34,13 +33,40 @@ void PatternRemover::push(std::string_view piece) {
         pos = at + pattern_.size();
         ++removed_;
     }
-    // What is left may end in the first bytes of an occurrence: keep those.
     const std::size_t keep = std::min(text.size() - pos, pattern_.size() - 1);
     const std::size_t emitEnd = text.size() - keep;
     if (emitEnd > pos) {
         out_(text.substr(pos, emitEnd - pos));
     }
-    carry_.erase(0, emitEnd);
+    return emitEnd;
+}
+
+void PatternRemover::push(std::string_view piece) {
+    const std::size_t reach = pattern_.size() - 1;
+    if (carry_.empty() || piece.size() < reach) {
+        if (carry_.empty() && piece.size() >= reach) {
+            carry_.assign(piece.substr(scan(piece, 0)));
+            return;
+        }
+        carry_.append(piece);
+        carry_.erase(0, scan(carry_, 0));
+        return;
+    }
+    // An occurrence that begins in the carry ends within the piece's first bytes, so only
+    // those are joined to it; the rest of the piece is searched where it lies.
+    const std::string joint = carry_ + std::string(piece.substr(0, reach));
+    std::size_t start = 0;
+    const std::size_t at = findIn(joint, 0, searcher_);
+    if (at != std::string_view::npos && at < carry_.size()) {
+        if (at > 0) {
+            out_(std::string_view(carry_).substr(0, at));
+        }
+        ++removed_;
+        start = at + pattern_.size() - carry_.size();
+    } else {
+        out_(carry_);
+    }
+    carry_.assign(piece.substr(scan(piece, start)));
 }
 
 void PatternRemover::finish() {

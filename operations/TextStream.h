@@ -25,6 +25,8 @@ public:
     [[nodiscard]] std::uint64_t removed() const noexcept { return removed_; }
 
 private:
+    std::size_t scan(std::string_view text, std::size_t pos);
+
     std::string pattern_;
     std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
     Sink out_;
