@@ -165,14 +165,7 @@ private:
 std::vector<RegistryEntry> parseRegistryFile(std::string_view text) {
     std::vector<RegistryEntry> entries;
     std::optional<std::pair<RegistryRoot, std::string>> section;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        std::size_t end = text.find('\n', from);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view line = trimWhitespace(text.substr(from, end - from));
-        from = end + 1;
+    for (const std::string_view line : trimmedLines(text)) {
         if (line.empty() || line.front() == ';' || line.front() == '#') {
             continue;
         }

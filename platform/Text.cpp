@@ -96,6 +96,20 @@ std::string_view trimWhitespace(std::string_view text) {
     return text;
 }
 
+std::vector<std::string_view> trimmedLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        lines.push_back(trimWhitespace(text.substr(from, end - from)));
+        from = end + 1;
+    }
+    return lines;
+}
+
 std::u16string ascii(std::string_view text) {
     return {text.begin(), text.end()};
 }

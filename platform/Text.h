@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vornal {
 
@@ -16,6 +17,9 @@ namespace vornal {
 
 // Blanks, tabs, carriage returns and line feeds trimmed from both ends.
 [[nodiscard]] std::string_view trimWhitespace(std::string_view text);
+
+// The lines of a text (split at line feeds), each with trimWhitespace applied.
+[[nodiscard]] std::vector<std::string_view> trimmedLines(std::string_view text);
 
 // ASCII text as UTF-16, for messages built from fixed English strings.
 [[nodiscard]] std::u16string ascii(std::string_view text);

@@ -50,14 +50,7 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text) {
     DesktopEntry entry;
     bool inEntry = false;
     bool hasExec = false;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        std::size_t end = text.find('\n', from);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view line = trimWhitespace(text.substr(from, end - from));
-        from = end + 1;
+    for (const std::string_view line : trimmedLines(text)) {
         if (line.empty() || line.front() == '#') {
             continue;
         }

@@ -5,6 +5,7 @@
 // was produced by the code under test.
 #include "cipher/AES.h"
 #include "platform/RunError.h"
+#include "tests/support/Hex.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -20,14 +21,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes hex(std::string_view digits) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        out.push_back(
-            static_cast<std::uint8_t>(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
-    }
-    return out;
-}
+using test::hex;
 
 // A cipher with its tables built and KEY expanded for nb-word blocks.
 AES keyed(int nb, int nk, const Bytes& key) {

@@ -2,6 +2,8 @@
 // among them.
 #include "cipher/Rijndael256Engine.h"
 
+#include "tests/support/Hex.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -21,14 +23,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes hex(std::string_view digits) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        out.push_back(
-            static_cast<std::uint8_t>(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
-    }
-    return out;
-}
+using test::hex;
 
 AES keyed(const Bytes& key) {
     AES aes;
