@@ -38,7 +38,7 @@ void InPlaceRewrite::makeBackup() {
 
 void InPlaceRewrite::begin() {
     touched_ = true;
-    writer_ = files_.openTruncated(target_);
+    writer_ = files_.openRewrite(target_, FileSystem::Rewrite::Empty);
 }
 
 void InPlaceRewrite::write(std::string_view bytes) {

@@ -2,10 +2,19 @@
 
 #include "platform/RunError.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
+#include <new>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -189,6 +198,284 @@ private:
     Fd fd_;
 };
 
+// ---- long streams ----
+
+// Writes that bypass the page cache need their buffer, offset and length aligned; a page
+// suits every disk.
+constexpr std::size_t kDirectAlign = 4096;
+// Large enough that the disk streams at full speed, few enough that memory stays small.
+constexpr std::size_t kStreamPiece = 4 << 20;
+constexpr std::size_t kStreamPieces = 3; // one being filled, the others on their way out
+
+struct FreeAligned {
+    void operator()(char* p) const noexcept { std::free(p); }
+};
+using AlignedBuffer = std::unique_ptr<char, FreeAligned>;
+
+AlignedBuffer alignedBuffer(std::size_t size) {
+    auto* p = static_cast<char*>(std::aligned_alloc(kDirectAlign, size));
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return AlignedBuffer(p);
+}
+
+bool setDirect(int fd, bool on) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
+// Gathers a long stream into large pieces and writes them from a thread of its own while
+// the next piece fills. Where the file system allows, the pieces bypass the page cache: a
+// stream that must be flushed anyway then costs one pass to the disk instead of a copy
+// into fresh cache pages and a write-back.
+class StreamWriter : public FileWriter {
+public:
+    // direct: fd already bypasses the page cache.
+    StreamWriter(Fd fd, bool direct) : fd_(std::move(fd)), direct_(direct) {
+        for (std::size_t i = 0; i < kStreamPieces; ++i) {
+            buffers_.push_back(alignedBuffer(kStreamPiece));
+            free_.push_back(buffers_.back().get());
+        }
+        current_ = free_.back();
+        free_.pop_back();
+        io_ = std::thread([this] { run(); });
+    }
+    ~StreamWriter() override { stop(); }
+    StreamWriter(const StreamWriter&) = delete;
+    StreamWriter& operator=(const StreamWriter&) = delete;
+
+    void write(std::string_view bytes) override {
+        requireOpen();
+        while (!bytes.empty()) {
+            const std::size_t n = std::min(bytes.size(), kStreamPiece - fill_);
+            std::memcpy(current_ + fill_, bytes.data(), n);
+            fill_ += n;
+            bytes.remove_prefix(n);
+            if (fill_ == kStreamPiece) {
+                passOn();
+            }
+        }
+    }
+
+    // Reads from fd straight into the piece being filled; 0 at the end of its file.
+    std::size_t readFrom(int fd) {
+        requireOpen();
+        const std::size_t n = readSome(fd, current_ + fill_, kStreamPiece - fill_);
+        fill_ += n;
+        if (fill_ == kStreamPiece) {
+            passOn();
+        }
+        return n;
+    }
+
+    void sync() override {
+        settle();
+        syncOrThrow(fd_.get());
+    }
+
+    void close() override {
+        if (!fd_.isOpen()) {
+            return;
+        }
+        settle();
+        stop();
+        fd_.close();
+    }
+
+private:
+    struct Piece {
+        char* data;
+        std::uint64_t offset;
+    };
+
+    void requireOpen() const {
+        if (!fd_.isOpen()) {
+            throwError(EBADF);
+        }
+        if (const int err = error_.load()) {
+            throwError(err);
+        }
+    }
+
+    // Writes all that was handed over and ends the file there.
+    void settle() {
+        requireOpen();
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [this] { return pieces_.empty() && !busy_; });
+        lock.unlock();
+        requireOpen();
+        // The piece being filled stays here to be continued; writing it again later from
+        // its start only repeats the same bytes.
+        if (const int err = put(current_, base_, fill_)) {
+            error_ = err;
+            throwError(err);
+        }
+        if (::ftruncate(fd_.get(), static_cast<off_t>(base_ + fill_)) != 0) {
+            throwErrno();
+        }
+    }
+
+    void passOn() {
+        std::unique_lock lock(mutex_);
+        pieces_.push_back({current_, base_});
+        wake_.notify_one();
+        base_ += kStreamPiece;
+        fill_ = 0;
+        done_.wait(lock, [this] { return !free_.empty(); });
+        current_ = free_.back();
+        free_.pop_back();
+        lock.unlock();
+        requireOpen();
+    }
+
+    void run() {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            wake_.wait(lock, [this] { return stopping_ || !pieces_.empty(); });
+            if (stopping_) {
+                return;
+            }
+            const Piece piece = pieces_.front();
+            pieces_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            // After a failure nothing more is written: the caller hears of it and stops.
+            const int err = error_.load() != 0 ? 0 : put(piece.data, piece.offset, kStreamPiece);
+            lock.lock();
+            if (err != 0 && error_.load() == 0) {
+                error_ = err;
+            }
+            free_.push_back(piece.data);
+            busy_ = false;
+            done_.notify_all();
+        }
+    }
+
+    void stop() noexcept {
+        if (!io_.joinable()) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        io_.join();
+    }
+
+    // Writes size bytes at offset; answers the error number, 0 on success. Called by one
+    // thread at a time. The unaligned end goes through the page cache.
+    int put(const char* data, std::uint64_t offset, std::size_t size) {
+        while (size > 0) {
+            std::size_t n = size;
+            if (direct_) {
+                n = size / kDirectAlign * kDirectAlign;
+                if (n == 0) {
+                    if (!setDirect(fd_.get(), false)) {
+                        return errno;
+                    }
+                    const int err = putBuffered(data, offset, size);
+                    if (!setDirect(fd_.get(), true)) {
+                        direct_ = false; // a file system that said yes once and no now
+                    }
+                    return err;
+                }
+            }
+            const ssize_t written = ::pwrite(fd_.get(), data, n, static_cast<off_t>(offset));
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                if (errno == EINVAL && direct_) {
+                    // Accepted at open, refused on writing: go on through the page cache.
+                    direct_ = false;
+                    if (!setDirect(fd_.get(), false)) {
+                        return errno;
+                    }
+                    continue;
+                }
+                return errno;
+            }
+            if (written == 0) {
+                return ENOSPC;
+            }
+            data += written;
+            offset += static_cast<std::uint64_t>(written);
+            size -= static_cast<std::size_t>(written);
+            if (direct_ && static_cast<std::size_t>(written) % kDirectAlign != 0) {
+                // A short write left the rest unaligned.
+                direct_ = false;
+                if (!setDirect(fd_.get(), false)) {
+                    return errno;
+                }
+            }
+        }
+        return 0;
+    }
+
+    int putBuffered(const char* data, std::uint64_t offset, std::size_t size) {
+        while (size > 0) {
+            const ssize_t written = ::pwrite(fd_.get(), data, size, static_cast<off_t>(offset));
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return errno;
+            }
+            if (written == 0) {
+                return ENOSPC;
+            }
+            data += written;
+            offset += static_cast<std::uint64_t>(written);
+            size -= static_cast<std::size_t>(written);
+        }
+        return 0;
+    }
+
+    Fd fd_;
+    bool direct_;
+    std::vector<AlignedBuffer> buffers_;
+    char* current_ = nullptr;
+    std::size_t fill_ = 0;   // bytes in current_
+    std::uint64_t base_ = 0; // where current_ goes in the file
+    std::atomic<int> error_{0};
+
+    std::mutex mutex_;
+    std::condition_variable wake_; // a piece to write, or stop
+    std::condition_variable done_; // a piece written
+    std::deque<Piece> pieces_;
+    std::vector<char*> free_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread io_;
+};
+
+// Copies with copy_file_range. Answers false, having copied nothing, where the kernel
+// cannot copy between these files (other file systems, an old kernel, a file system that
+// does not offer it).
+bool kernelCopy(int from, int to) {
+    bool copied = false;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n > 0) {
+            copied = true;
+            continue;
+        }
+        if (n == 0) {
+            return true;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (!copied &&
+            (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+            return false;
+        }
+        throwErrno();
+    }
+}
+
 std::unique_ptr<FileWriter> writerFor(const std::string& path, int flags, mode_t mode = 0) {
     return std::make_unique<PosixFileWriter>(openOrThrow(path, flags, mode));
 }
@@ -293,9 +580,21 @@ void PosixFileSystem::copyToNew(const std::string& from, const std::string& to) 
             ::fchmod(target.get(), permissions) != 0) {
             throwErrno();
         }
-        copyBytes(source.get(), target.get());
-        syncOrThrow(target.get());
-        target.close();
+        // The backup is flushed before this returns: written past the page cache it goes to
+        // the disk once, without filling memory with pages that only wait to be written.
+        if (ways_.directIo && setDirect(target.get(), true)) {
+            StreamWriter out(std::move(target), true);
+            while (out.readFrom(source.get()) > 0) {
+            }
+            out.sync();
+            out.close();
+        } else {
+            if (!ways_.kernelCopy || !kernelCopy(source.get(), target.get())) {
+                copyBytes(source.get(), target.get());
+            }
+            syncOrThrow(target.get());
+            target.close();
+        }
         syncFolderOf(to);
     } catch (...) {
         // A partial copy must never pass for a backup.
@@ -327,6 +626,12 @@ void PosixFileSystem::copyOver(const std::string& from, const std::string& to) {
 
 std::unique_ptr<FileWriter> PosixFileSystem::openTruncated(const std::string& path) {
     return writerFor(path, O_WRONLY | O_TRUNC);
+}
+
+std::unique_ptr<FileWriter> PosixFileSystem::openRewrite(const std::string& path, Rewrite how) {
+    Fd fd = openOrThrow(path, O_WRONLY | (how == Rewrite::Empty ? O_TRUNC : 0));
+    const bool direct = ways_.directIo && setDirect(fd.get(), true);
+    return std::make_unique<StreamWriter>(std::move(fd), direct);
 }
 
 std::unique_ptr<FileWriter> PosixFileSystem::openAppend(const std::string& path,

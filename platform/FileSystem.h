@@ -62,6 +62,18 @@ public:
 
     // Opens an existing file for writing and empties it.
     [[nodiscard]] virtual std::unique_ptr<FileWriter> openTruncated(const std::string& path) = 0;
+
+    // What openRewrite does with the old content.
+    enum class Rewrite {
+        Empty,     // emptied at once
+        Overwrite, // kept until written over, so that a reader opened before can stay ahead
+    };
+    // Opens an existing file (the same one: it keeps its identity and permissions) for one
+    // long stream of new content from its start. Bytes are gathered into large pieces that
+    // reach the file later, so a failure may be thrown by a later write, sync or close.
+    // sync and close end the file where the writing ends.
+    [[nodiscard]] virtual std::unique_ptr<FileWriter> openRewrite(const std::string& path,
+                                                                  Rewrite how) = 0;
     // Opens a file for appending at its end, creating it when createIfMissing.
     [[nodiscard]] virtual std::unique_ptr<FileWriter> openAppend(const std::string& path,
                                                                  bool createIfMissing) = 0;
@@ -73,9 +85,17 @@ public:
     virtual void createDirectory(const std::string& path) = 0;
 };
 
+// The ways PosixFileSystem may move large amounts of data, each used only where the file
+// system supports it: all of them give the same bytes.
+struct TransferWays {
+    bool directIo = true;   // writes that bypass the page cache (O_DIRECT)
+    bool kernelCopy = true; // copies made by the kernel (copy_file_range)
+};
+
 // The system's own file system.
 class PosixFileSystem : public FileSystem {
 public:
+    explicit PosixFileSystem(TransferWays ways = {}) noexcept : ways_(ways) {}
     bool canOpenForReading(const std::string& path) noexcept override;
     bool exists(const std::string& path) noexcept override;
     std::string readAll(const std::string& path) override;
@@ -86,10 +106,14 @@ public:
     void copyToNew(const std::string& from, const std::string& to) override;
     void copyOver(const std::string& from, const std::string& to) override;
     std::unique_ptr<FileWriter> openTruncated(const std::string& path) override;
+    std::unique_ptr<FileWriter> openRewrite(const std::string& path, Rewrite how) override;
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override;
     std::unique_ptr<FileWriter> createNew(const std::string& path) override;
     void remove(const std::string& path) override;
     void createDirectory(const std::string& path) override;
+
+private:
+    TransferWays ways_;
 };
 
 // Writes through to a FileWriter in large pieces: the same bytes as writing every piece as

@@ -145,7 +145,7 @@ TEST_F(EncryptFile, TheBackupIsOnDiskBeforeTheFileIsEmptiedAndDeletedOnlyAfterTh
     };
     // copyToNew flushes the backup itself before it returns.
     const auto backup = at("copyToNew " + target + " " + target + ".bak");
-    const auto emptied = at("openTruncated " + target);
+    const auto emptied = at("openRewrite " + target);
     const auto readsBackup = at("openRead " + target + ".bak");
     const auto flushed = at("sync " + target);
     const auto removed = at("remove " + target + ".bak");
@@ -198,7 +198,7 @@ TEST_F(EncryptFailure, ABackupThatCannotBeMadeStopsBeforeTheFileIsEmptied) {
     encrypt();
     EXPECT_EQ(readFile(target), original);
     EXPECT_FALSE(fileExists(target + ".bak"));
-    EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openTruncated " + target)));
+    EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openRewrite " + target)));
     expectWarned(EACCES);
 }
 

@@ -227,6 +227,86 @@ TEST_F(FileSystemTest, CopyToNewLeavesNothingBehindWhenItFails) {
     EXPECT_FALSE(files.exists(path("to")));
 }
 
+// Every way of copying gives the same backup: past the page cache, by the kernel, and
+// through a buffer of our own, each taken only where the file system allows it.
+class CopyWays : public ::testing::TestWithParam<TransferWays> {
+protected:
+    [[nodiscard]] std::string path(const std::string& name) const { return dir.file(name); }
+    test::TempDir dir;
+    PosixFileSystem files{GetParam()};
+};
+
+TEST_P(CopyWays, EverySizeIsCopiedExactlyWithItsPermissionsAndNothingIsReplaced) {
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{4096},
+          std::size_t{(4 << 20) + 1}, std::size_t{(9 << 20) + 333}}) {
+        const std::string from = path("f" + std::to_string(size));
+        const std::string bytes = pseudoRandomBytes(size, static_cast<std::uint32_t>(size));
+        writeFile(from, bytes);
+        ASSERT_EQ(::chmod(from.c_str(), 0640), 0);
+        const UmaskGuard guard(077);
+        files.copyToNew(from, from + ".bak");
+        EXPECT_TRUE(readFile(from + ".bak") == bytes) << "the copy of " << size << " differs";
+        EXPECT_EQ(permissionsOf(from + ".bak"), 0640u) << size;
+        EXPECT_EQ(errorOf([&] { files.copyToNew(path("f0"), from + ".bak"); }), EEXIST);
+        EXPECT_TRUE(readFile(from + ".bak") == bytes) << size;
+    }
+}
+
+TEST_P(CopyWays, AFailedCopyLeavesNothingBehind) {
+    const std::string unreadable = "/proc/self/mem";
+    if (!files.canOpenForReading(unreadable)) {
+        GTEST_SKIP() << unreadable << " is not available";
+    }
+    EXPECT_NE(errorOf([&] { files.copyToNew(unreadable, path("to")); }), 0);
+    EXPECT_FALSE(files.exists(path("to")));
+}
+
+// A long stream written in uneven pieces, with a flush in the middle, ends up exactly as
+// written, in the same file, whatever was there before.
+TEST_P(CopyWays, RewritesGiveExactlyTheBytesWrittenInTheSameFile) {
+    using Rewrite = FileSystem::Rewrite;
+    for (const Rewrite how : {Rewrite::Empty, Rewrite::Overwrite}) {
+        for (const std::size_t oldSize : {std::size_t{10}, std::size_t{12 << 20}}) {
+            for (const std::size_t size :
+                 {std::size_t{0}, std::size_t{4097}, std::size_t{(8 << 20) + 4096},
+                  std::size_t{(9 << 20) + 77}}) {
+                const std::string target = path("t");
+                writeFile(target, std::string(oldSize, 'E'));
+                ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+                const ino_t inode = statOf(target).st_ino;
+                const std::string bytes = pseudoRandomBytes(size, 5);
+                auto out = files.openRewrite(target, how);
+                if (how == Rewrite::Empty) {
+                    EXPECT_EQ(readFile(target), "");
+                }
+                std::size_t at = 0;
+                for (std::size_t step = 1; at < size; step = step * 3 + 1) {
+                    const std::size_t n = std::min(step % (3 << 20), size - at);
+                    out->write(std::string_view(bytes).substr(at, n));
+                    at += n;
+                    if (at > size / 2 && at - n <= size / 2) {
+                        out->sync();
+                        EXPECT_TRUE(readFile(target) == bytes.substr(0, at));
+                    }
+                }
+                out->sync();
+                out->close();
+                const std::string what = std::to_string(static_cast<int>(how)) + " " +
+                                         std::to_string(oldSize) + " " + std::to_string(size);
+                EXPECT_TRUE(readFile(target) == bytes) << what;
+                EXPECT_EQ(statOf(target).st_ino, inode) << what;
+                EXPECT_EQ(permissionsOf(target), 0600u) << what;
+                EXPECT_EQ(errorOf([&] { out->write("late"); }), EBADF);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystemTest, CopyWays,
+                         ::testing::Values(TransferWays{true, true}, TransferWays{false, true},
+                                           TransferWays{false, false}));
+
 // --- Restores: copyOver.
 
 TEST_F(FileSystemTest, CopyOverRestoresTheContentExactlyInPlace) {
@@ -258,6 +338,9 @@ TEST_F(FileSystemTest, CopyOverRefusesAMissingTargetAndToEmptyItsOwnSource) {
 
 TEST_F(FileSystemTest, WritersOpenOnlyWhatTheyShould) {
     EXPECT_EQ(errorOf([&] { (void)files.openTruncated(path("missing")); }), ENOENT);
+    EXPECT_EQ(
+        errorOf([&] { (void)files.openRewrite(path("missing"), FileSystem::Rewrite::Overwrite); }),
+        ENOENT);
     EXPECT_EQ(errorOf([&] { (void)files.openAppend(path("missing"), false); }), ENOENT);
     EXPECT_FALSE(files.exists(path("missing")));
     writeFile(path("a"), "keep");

@@ -15,13 +15,15 @@ namespace vornal::test {
 
 // The real file system with faults on demand, for testing the operations that must never
 // lose a file. Every call is recorded in `calls` before it is forwarded or failed:
-//   "readAll a", "copyToNew a b", "copyOver a b", "openTruncated a", "openAppend a",
-//   "createNew a", "write a", "sync a", "close a", "remove a", "createDirectory a"
+//   "readAll a", "copyToNew a b", "copyOver a b", "openTruncated a", "openRewrite a",
+//   "openAppend a", "createNew a", "write a", "sync a", "close a", "remove a", "createDirectory a"
 // so that a test can check the order, e.g. that the backup exists before the target is
 // emptied. Queries (canOpenForReading, exists, size, sizeOpenForReadWrite, freeSpace) are
 // not recorded.
 class FaultyFileSystem : public FileSystem {
 public:
+    explicit FaultyFileSystem(TransferWays ways = {}) : real_(ways) {}
+
     // Faults. Call numbers count from 1; 0 means never.
 
     // The Nth FileWriter::write, counted across every writer handed out, writes the first
@@ -38,7 +40,7 @@ public:
     bool failCopyToNew = false;
     std::string copyToNewFailSuffix;
     // Each throws before touching anything: remove EACCES, copyOver EIO, readAll and
-    // openRead EIO, openTruncated EACCES.
+    // openRead EIO, openTruncated and openRewrite EACCES.
     bool failRemove = false;
     bool failCopyOver = false;
     bool failReadAll = false;
@@ -90,6 +92,11 @@ public:
         record("openTruncated " + path);
         failIf(failOpenTruncated, EACCES);
         return wrap(real_.openTruncated(path), path);
+    }
+    std::unique_ptr<FileWriter> openRewrite(const std::string& path, Rewrite how) override {
+        record("openRewrite " + path);
+        failIf(failOpenTruncated, EACCES);
+        return wrap(real_.openRewrite(path, how), path);
     }
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override {
         record("openAppend " + path);
