@@ -3,8 +3,51 @@
 #include "platform/RunError.h"
 
 #include <cerrno>
+#include <cstdint>
 
 namespace vornal {
+
+namespace {
+
+// Reads the old content, counting what it has handed on.
+class CountingReader : public FileReader {
+public:
+    explicit CountingReader(std::unique_ptr<FileReader> inner) : inner_(std::move(inner)) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t n = inner_->read(buffer, size);
+        consumed_ += n;
+        return n;
+    }
+    [[nodiscard]] std::uint64_t consumed() const noexcept { return consumed_; }
+
+private:
+    std::unique_ptr<FileReader> inner_;
+    std::uint64_t consumed_ = 0;
+};
+
+// Writes over the old content only where it has been read already: anything else would
+// destroy text still to be read.
+class BehindTheReading : public FileWriter {
+public:
+    BehindTheReading(std::unique_ptr<FileWriter> inner, const CountingReader& reader)
+        : inner_(std::move(inner)), reader_(reader) {}
+    void write(std::string_view bytes) override {
+        if (written_ + bytes.size() > reader_.consumed()) {
+            throw RunError::fromErrno(EINVAL);
+        }
+        written_ += bytes.size();
+        inner_->write(bytes);
+    }
+    void sync() override { inner_->sync(); }
+    void close() override { inner_->close(); }
+
+private:
+    std::unique_ptr<FileWriter> inner_;
+    const CountingReader& reader_;
+    std::uint64_t written_ = 0;
+};
+
+} // namespace
 
 InPlaceRewrite::InPlaceRewrite(FileSystem& files, std::string target)
     : files_(files), target_(std::move(target)) {}
@@ -41,6 +84,14 @@ void InPlaceRewrite::begin() {
     writer_ = files_.openRewrite(target_, FileSystem::Rewrite::Empty);
 }
 
+void InPlaceRewrite::beginOver() {
+    auto reader = std::make_unique<CountingReader>(files_.openRead(target_));
+    touched_ = true;
+    writer_ = std::make_unique<BehindTheReading>(
+        files_.openRewrite(target_, FileSystem::Rewrite::Overwrite), *reader);
+    reader_ = std::move(reader);
+}
+
 void InPlaceRewrite::write(std::string_view bytes) {
     writer_->write(bytes);
 }
@@ -49,6 +100,7 @@ void InPlaceRewrite::finish() {
     writer_->sync();
     writer_->close();
     writer_.reset();
+    reader_.reset();
 }
 
 bool InPlaceRewrite::discardBackup() noexcept {
@@ -62,6 +114,7 @@ bool InPlaceRewrite::discardBackup() noexcept {
 
 bool InPlaceRewrite::restore() noexcept {
     writer_.reset();
+    reader_.reset();
     if (!touched_) {
         return true;
     }

@@ -26,6 +26,13 @@ public:
     void makeBackup();
     // Empties the target; from here on a failure needs restore().
     void begin();
+    // For new content that never gets ahead of the old: the target is written over from
+    // its start while oldContent() reads it ahead of the writing, and ends where the
+    // writing ends. A write that would pass the reading is refused (EINVAL). From here on a
+    // failure needs restore().
+    void beginOver();
+    // The target's content as it was, for the writing over; only after beginOver().
+    [[nodiscard]] FileReader& oldContent() { return *reader_; }
     void write(std::string_view bytes);
     // The emptied target, for writers that bring their own large pieces.
     [[nodiscard]] FileWriter& writer() { return *writer_; }
@@ -45,6 +52,7 @@ private:
     FileSystem& files_;
     std::string target_;
     std::string backup_;
+    std::unique_ptr<FileReader> reader_;
     std::unique_ptr<FileWriter> writer_;
     bool touched_ = false;
 };

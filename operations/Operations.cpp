@@ -328,11 +328,14 @@ void DecryptCurrent(OperationContext& ctx) {
                 const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
                 rewrite->makeBackup();
-                rewrite->begin();
+                // The text decrypted is always shorter than the text read for it, so the
+                // file is written over as it is read: its content is still in memory, where
+                // the backup, written straight to the disk, is not.
+                rewrite->beginOver();
                 w.setMax(Ctl::ProgressBar2, static_cast<double>(scan.parts - 2) + 20);
                 WindowProgress progress(w);
-                auto in = ctx.files.openRead(rewrite->backupPath());
-                decryptStream(*in, rewrite->writer(), *cipher, scan, ctx.engine, progress);
+                decryptStream(rewrite->oldContent(), rewrite->writer(), *cipher, scan, ctx.engine,
+                              progress);
                 rewrite->finish();
                 result = u" ";
             }

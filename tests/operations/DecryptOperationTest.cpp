@@ -40,6 +40,43 @@ TEST_F(DecryptFile, EmptyFieldsComeBackAsSingleBlanksAndProgressFollowsTheParts)
     EXPECT_EQ(window.state(Ctl::ProgressBar2).max, 2 + 20);
 }
 
+TEST_F(DecryptFile, TheBackupIsOnDiskBeforeTheFileIsWrittenOverAndDeletedOnlyAfterTheNewContent) {
+    std::string words;
+    for (int i = 0; i < 3000; ++i) {
+        words += "word" + std::to_string(i) + " ";
+    }
+    encryptWords(words, u"k");
+    files.calls.clear();
+    decrypt();
+    EXPECT_EQ(readFile(target), words + " ");
+    // The first such call at or after from.
+    auto at = [&](const std::string& call, std::ptrdiff_t from = 0) {
+        const auto it = std::find(files.calls.begin() + from, files.calls.end(), call);
+        EXPECT_NE(it, files.calls.end()) << call;
+        return it - files.calls.begin();
+    };
+    const auto backup = at("copyToNew " + target + " " + target + ".bak");
+    const auto over = at("openRewrite " + target);
+    // The probe read the file before; the text written over is read after the backup.
+    const auto reads = at("openRead " + target, backup);
+    const auto flushed = at("sync " + target);
+    const auto removed = at("remove " + target + ".bak");
+    EXPECT_LT(backup, reads);
+    EXPECT_LT(reads, over);
+    EXPECT_LT(flushed, removed);
+    EXPECT_LT(at("close " + target), removed);
+    EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openTruncated " + target)));
+}
+
+TEST_F(DecryptFile, AFailedFlushRestoresTheEncryptedFile) {
+    encryptWords("words to get back", u"k");
+    const std::string encrypted = readFile(target);
+    files.failSync = files.syncs + 1;
+    decrypt();
+    EXPECT_EQ(readFile(target), encrypted);
+    EXPECT_EQ(readFile(target + ".bak"), encrypted);
+}
+
 TEST_F(DecryptFile, AWrongKeyCostsNothing) {
     encryptWords("several words of secret text", u"right");
     const std::string encrypted = readFile(target);
