@@ -1,5 +1,6 @@
 #include "operations/Engine.h"
 
+#include "operations/ByteCodes.h"
 #include "operations/FileFormat.h"
 #include "operations/TextStream.h"
 #include "platform/RunError.h"
@@ -40,58 +41,26 @@ constexpr std::size_t kGroupBytes = 32 * 1024;
 // How much of the first decryptable part the scan keeps for the key check.
 constexpr std::size_t kHeadBytes = 64 * 1024;
 
-// ---- byte tables ----
+// ---- byte codes ----
 
-struct Tables {
-    std::uint16_t utf16[256]; // a Windows-1252 byte as its UTF-16 code unit
-    char hex[256][2];         // a byte as two upper-case hexadecimal digits
-    std::int8_t nibble[256];  // a hexadecimal digit's value, -1 for anything else
-    std::int16_t pair[65536]; // two digits (first in the low byte) as a byte, -1 if not
-    Tables() {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        for (int b = 0; b < 256; ++b) {
-            utf16[b] = windows1252ToChar(static_cast<std::uint8_t>(b));
-            hex[b][0] = kDigits[b >> 4];
-            hex[b][1] = kDigits[b & 15];
-            nibble[b] = -1;
-        }
-        for (int d = 0; d < 10; ++d) {
-            nibble['0' + d] = static_cast<std::int8_t>(d);
-        }
-        for (int d = 0; d < 6; ++d) {
-            nibble['A' + d] = static_cast<std::int8_t>(10 + d);
-            nibble['a' + d] = static_cast<std::int8_t>(10 + d);
-        }
-        for (int i = 0; i < 65536; ++i) {
-            const int hi = nibble[i & 0xFF];
-            const int lo = nibble[i >> 8];
-            pair[i] = static_cast<std::int16_t>(hi < 0 || lo < 0 ? -1 : hi << 4 | lo);
-        }
+// A hexadecimal digit's value, -1 for anything else.
+int nibbleOf(char c) noexcept {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
     }
-};
-
-const Tables kTables;
-
-// Decodes pairs of hexadecimal digits; answers false at the first character that is not one.
-bool decodeHex(const char* hex, std::size_t bytes, std::uint8_t* out) {
-    int bad = 0;
-    for (std::size_t i = 0; i < bytes; ++i) {
-        std::uint16_t two;
-        std::memcpy(&two, hex + 2 * i, 2);
-        const std::int16_t v = kTables.pair[two];
-        bad |= v;
-        out[i] = static_cast<std::uint8_t>(v);
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
     }
-    return bad >= 0;
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
 }
 
 void appendHex(const std::uint8_t* bytes, std::size_t n, std::string& out) {
     const std::size_t at = out.size();
     out.resize(at + 2 * n);
-    char* dst = out.data() + at;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::memcpy(dst + 2 * i, kTables.hex[bytes[i]], 2);
-    }
+    encodeHex(bytes, n, out.data() + at);
 }
 
 void store32(std::uint8_t* p, std::uint32_t v) {
@@ -107,11 +76,7 @@ std::int32_t load32(const std::uint8_t* p) {
 }
 
 void toUtf16le(std::string_view text, std::uint8_t* out) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::uint16_t c = kTables.utf16[static_cast<std::uint8_t>(text[i])];
-        out[2 * i] = static_cast<std::uint8_t>(c);
-        out[2 * i + 1] = static_cast<std::uint8_t>(c >> 8);
-    }
+    widen1252(text.data(), text.size(), out);
 }
 
 // Appends decrypted UTF-16LE units as Windows-1252 bytes; a character without a byte is
@@ -119,16 +84,8 @@ void toUtf16le(std::string_view text, std::uint8_t* out) {
 void appendAs1252(const std::uint8_t* utf16le, std::size_t units, std::string& out) {
     const std::size_t at = out.size();
     out.resize(at + units);
-    char* dst = out.data() + at;
-    for (std::size_t i = 0; i < units; ++i) {
-        const auto c = static_cast<char16_t>(utf16le[2 * i] | utf16le[2 * i + 1] << 8);
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            dst[i] = static_cast<char>(c);
-        } else if (const auto b = charToWindows1252(c)) {
-            dst[i] = static_cast<char>(*b);
-        } else {
-            throw RunError::fromErrno(EILSEQ);
-        }
+    if (!narrowTo1252(utf16le, units, out.data() + at)) {
+        throw RunError::fromErrno(EILSEQ);
     }
 }
 
@@ -533,7 +490,7 @@ public:
     void feed(std::string_view hex) {
         left_ -= hex.size();
         for (const char c : hex) {
-            const int v = kTables.nibble[static_cast<std::uint8_t>(c)];
+            const int v = nibbleOf(c);
             if (v < 0) {
                 throw PartFailed{TextCipher::Outcome::Malformed};
             }
@@ -661,8 +618,8 @@ TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const AES& keyed) 
     }
     std::uint8_t block[32];
     for (std::size_t i = 0; i < 32; ++i) {
-        const int hi = kTables.nibble[static_cast<std::uint8_t>(head[2 * i])];
-        const int lo = kTables.nibble[static_cast<std::uint8_t>(head[2 * i + 1])];
+        const int hi = nibbleOf(head[2 * i]);
+        const int lo = nibbleOf(head[2 * i + 1]);
         if (hi < 0 || lo < 0) {
             return TextCipher::Outcome::Malformed;
         }
