@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <cstdlib>
@@ -152,6 +153,20 @@ private:
     void writeFront() {
         auto [future, lastIndex] = std::move(pending_.front());
         pending_.pop_front();
+        // Rather than wait for the result, this thread does work still queued.
+        while (future.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            std::packaged_task<std::string()> task;
+            {
+                std::lock_guard lock(mutex_);
+                if (jobs_.empty()) {
+                    break;
+                }
+                // The oldest first: it may be the very one waited for.
+                task = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            task();
+        }
         write(future.get(), lastIndex);
     }
 
@@ -384,29 +399,56 @@ void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
 namespace {
 
 // The text of an encrypted file as the decrypt probe gives it: every marker removed, then
-// the blanks around it trimmed; it is then split into parts at each ":" and carriage return.
+// the blanks around it trimmed. It comes out in large pieces, to be split into parts at
+// each ":" and carriage return by whoever takes it.
 class EncryptedText {
 public:
-    explicit EncryptedText(Splitter::Events events)
-        : splitter_(kPieceEnd, std::move(events)),
-          trimmer_([this](std::string_view s) { splitter_.push(s); }),
+    explicit EncryptedText(Sink out)
+        : trimmer_(std::move(out)),
           remover_(kMarkerLine, [this](std::string_view s) { trimmer_.push(s); }) {}
 
     void push(std::string_view piece) { remover_.push(piece); }
     void finish() {
         remover_.finish();
         trimmer_.finish();
-        if (trimmer_.emitted() > 0) {
-            splitter_.finish();
-        }
     }
     [[nodiscard]] bool marked() const noexcept { return remover_.removed() > 0; }
     [[nodiscard]] std::uint64_t size() const noexcept { return trimmer_.emitted(); }
 
 private:
-    Splitter splitter_;
     BlankTrimmer trimmer_;
     PatternRemover remover_;
+};
+
+// Finds the part separators (":" then a carriage return) in a text that comes in pieces.
+// Two separators cannot overlap, so every carriage return after a ":" ends one.
+class SeparatorFinder {
+public:
+    // Where in piece the next separator ends (one past its carriage return) at or after
+    // from; npos when there is none.
+    [[nodiscard]] std::size_t next(std::string_view piece, std::size_t from) const noexcept {
+        while (from < piece.size()) {
+            const void* cr = std::memchr(piece.data() + from, kPieceEnd[1], piece.size() - from);
+            if (cr == nullptr) {
+                return std::string_view::npos;
+            }
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - piece.data());
+            if ((at > 0 ? piece[at - 1] : last_) == kPieceEnd[0]) {
+                return at + 1;
+            }
+            from = at + 1;
+        }
+        return std::string_view::npos;
+    }
+    // The piece has been looked at; its last byte may begin a separator.
+    void passed(std::string_view piece) noexcept {
+        if (!piece.empty()) {
+            last_ = piece.back();
+        }
+    }
+
+private:
+    char last_ = '\0';
 };
 
 struct DecodedPart {
@@ -414,22 +456,20 @@ struct DecodedPart {
     std::size_t size;   // 0 for an empty part
 };
 
-// Decrypted parts for a batch of whole parts, each followed by one blank.
-std::string decryptParts(const Rijndael256Engine& cipher, const std::string& text,
-                         const std::vector<std::uint32_t>& lengths) {
+// Decrypted parts, each followed by one blank.
+std::string decryptParts(const Rijndael256Engine& cipher, const std::vector<std::string_view>& all,
+                         std::size_t textSize) {
     std::string out;
-    out.reserve(text.size() / 4 + lengths.size() + 64);
+    out.reserve(textSize / 4 + all.size() + 64);
     std::vector<std::uint8_t> frames;
     std::vector<DecodedPart> parts;
     std::size_t next = 0;
-    std::size_t pos = 0;
-    while (next < lengths.size()) {
+    while (next < all.size()) {
         frames.clear();
         parts.clear();
         std::optional<TextCipher::Outcome> stop; // a part that cannot even be decoded
-        while (next < lengths.size() && frames.size() < kGroupBytes) {
-            const std::string_view hex(text.data() + pos, lengths[next]);
-            pos += lengths[next];
+        while (next < all.size() && frames.size() < kGroupBytes) {
+            const std::string_view hex = all[next];
             ++next;
             if (hex.empty()) {
                 parts.push_back({0, 0});
@@ -470,6 +510,18 @@ std::string decryptParts(const Rijndael256Engine& cipher, const std::string& tex
         }
     }
     return out;
+}
+
+// Decrypted parts for a batch of whole parts, each ended by its separator.
+std::string decryptBatch(const Rijndael256Engine& cipher, const std::string& batch) {
+    std::vector<std::string_view> parts;
+    SeparatorFinder separators;
+    std::size_t start = 0;
+    for (std::size_t end; (end = separators.next(batch, start)) != std::string_view::npos;
+         start = end) {
+        parts.emplace_back(batch.data() + start, end - kPieceEnd.size() - start);
+    }
+    return decryptParts(cipher, parts, batch.size());
 }
 
 // One part too long for a batch, decrypted as it streams past.
@@ -554,38 +606,56 @@ private:
 
 EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
     EncryptedScan scan;
-    std::uint64_t current = 0;
-    bool capturing = false;
-    Splitter::Events events;
-    events.bytes = [&](std::string_view s) {
-        if (current == 0 && !scan.firstFull) {
+    SeparatorFinder separators;
+    std::uint64_t current = 0; // bytes of the part being read, its separator's ":" included
+    bool capturing = true;     // the head of the current part is kept until one has bytes
+    auto endPart = [&](std::uint64_t length) {
+        if (capturing && length > 0) {
             scan.firstFull = scan.parts;
-            capturing = true;
-        }
-        if (capturing && scan.firstFullHead.size() < kHeadBytes) {
-            scan.firstFullHead.append(s.substr(0, kHeadBytes - scan.firstFullHead.size()));
-        }
-        current += s.size();
-    };
-    events.end = [&] {
-        if (capturing) {
-            scan.firstFullLength = current;
+            scan.firstFullLength = length;
+            scan.firstFullHead.resize(std::min<std::size_t>(scan.firstFullHead.size(), length));
             capturing = false;
+        } else if (capturing) {
+            scan.firstFullHead.clear();
         }
-        if (current > options.batchSize) {
-            scan.longParts.emplace_back(scan.parts, current);
+        if (length > options.batchSize) {
+            scan.longParts.emplace_back(scan.parts, length);
         }
-        scan.decryptedBound += current / 4 + 1;
-        scan.lastPartEmpty = current == 0;
+        scan.decryptedBound += length / 4 + 1;
+        scan.lastPartEmpty = length == 0;
         ++scan.parts;
-        current = 0;
     };
-    EncryptedText text(std::move(events));
+    // One byte more than the head, to tell a part longer than it; the separator's bytes
+    // are taken off when the part ends.
+    auto keep = [&](std::string_view bytes) {
+        std::string& head = scan.firstFullHead;
+        if (capturing && head.size() <= kHeadBytes) {
+            head.append(bytes.substr(0, kHeadBytes + 1 - head.size()));
+        }
+    };
+    EncryptedText text([&](std::string_view piece) {
+        std::size_t start = 0;
+        for (std::size_t end; (end = separators.next(piece, start)) != std::string_view::npos;
+             start = end) {
+            keep(piece.substr(start, end - start));
+            endPart(current + (end - start) - kPieceEnd.size());
+            current = 0;
+        }
+        keep(piece.substr(start));
+        current += piece.size() - start;
+        separators.passed(piece);
+    });
     std::vector<char> buffer(options.chunkSize);
     while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
         text.push(std::string_view(buffer.data(), n));
     }
     text.finish();
+    if (text.size() > 0) {
+        endPart(current); // the part after the last separator
+    }
+    if (scan.firstFullHead.size() > kHeadBytes) {
+        scan.firstFullHead.resize(kHeadBytes);
+    }
     scan.marked = text.marked();
     scan.textSize = text.size();
     // The part after the last separator is never decrypted.
@@ -601,10 +671,10 @@ TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const AES& keyed) 
     }
     const std::string& head = scan.firstFullHead;
     if (scan.firstFullLength == head.size()) {
-        std::vector<std::uint32_t> one{static_cast<std::uint32_t>(head.size())};
+        const std::vector<std::string_view> one{head};
         const auto cipher = makeEngineNamed(keyed, "portable");
         try {
-            (void)decryptParts(*cipher, head, one);
+            (void)decryptParts(*cipher, one, head.size());
         } catch (const PartFailed& f) {
             return f.outcome;
         } catch (const RunError&) {
@@ -641,72 +711,109 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
                    const EncryptedScan& scan, const EngineOptions& options,
                    EngineProgress& progress) {
     OrderedWork work(options.threadCount(), out, progress);
-    const std::uint64_t decryptable = scan.parts - 1; // the last part is never decrypted
+    // The last part is never decrypted; with no parts at all nothing is.
+    const std::uint64_t decryptable = scan.parts > 0 ? scan.parts - 1 : 0;
     auto longPart = scan.longParts.begin();
-    std::uint64_t index = 0;
-    std::string batch;
-    std::vector<std::uint32_t> lengths;
-    std::uint64_t batchLast = 0; // index of the last part in batch
-    std::uint64_t current = 0;
+    // This thread only cuts the text into batches of whole parts; the workers split them.
+    SeparatorFinder separators;
+    std::uint64_t index = 0;    // of the first part in batch
+    std::string batch;          // whole parts with their separators, then a part begun
+    std::uint64_t whole = 0;    // whole parts in batch
+    std::size_t wholeBytes = 0; // their bytes
     std::optional<LongPartDecryptor> longOne;
+    std::uint64_t longLeft = 0;    // characters of the long part still to come
+    std::size_t separatorLeft = 0; // and of its separator
+    bool done = false;             // only the part after the last separator is left
 
-    auto submitBatch = [&] {
-        if (!lengths.empty()) {
-            work.submit([&cipher, text = std::move(batch),
-                         sizes = std::move(lengths)] { return decryptParts(cipher, text, sizes); },
-                        batchLast);
-            batch = std::string();
-            lengths = {};
+    // Hands the whole parts to a worker; the part begun stays.
+    auto submitWhole = [&] {
+        if (whole == 0) {
+            return;
         }
+        std::string begun = batch.substr(wholeBytes);
+        batch.resize(wholeBytes);
+        work.submit([&cipher, text = std::move(batch)] { return decryptBatch(cipher, text); },
+                    index + whole - 1);
+        batch = std::move(begun);
+        batch.reserve(options.batchSize + 64);
+        index += whole;
+        whole = 0;
+        wholeBytes = 0;
     };
-    auto beginPart = [&] {
-        current = 0;
-        if (index < decryptable && longPart != scan.longParts.end() && longPart->first == index) {
-            submitBatch();
-            work.drain();
-            longOne.emplace(cipher, work, longPart->second, index);
-            ++longPart;
-        }
-    };
-    Splitter::Events events;
-    events.bytes = [&](std::string_view s) {
-        if (index >= decryptable) {
-            return; // the text after the last separator, empty in a sound file
-        }
-        if (longOne) {
-            longOne->feed(s);
-        } else {
-            batch.append(s);
-            current += s.size();
-        }
-    };
-    events.end = [&] {
-        if (index < decryptable) {
+
+    auto take = [&](std::string_view piece) {
+        while (!piece.empty() && !done) {
             if (longOne) {
-                longOne->finish();
-                longOne.reset();
-            } else {
-                lengths.push_back(static_cast<std::uint32_t>(current));
-                batchLast = index;
-                if (batch.size() >= options.batchSize) {
+                // Its text, then its separator, as far as the piece has them.
+                const auto n =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(longLeft, piece.size()));
+                longOne->feed(piece.substr(0, n));
+                longLeft -= n;
+                const std::size_t skip = std::min(separatorLeft, piece.size() - n);
+                separatorLeft -= skip;
+                separators.passed(piece.substr(0, n + skip));
+                piece.remove_prefix(n + skip);
+                if (longLeft == 0 && separatorLeft == 0) {
+                    longOne->finish();
+                    longOne.reset();
                     ++index;
-                    submitBatch();
-                    beginPart();
-                    return;
+                }
+                continue;
+            }
+            // Parts join the batch up to the next long part or the part after the last
+            // separator, whichever comes first.
+            const bool longNext = longPart != scan.longParts.end() && longPart->first < decryptable;
+            const std::uint64_t stop = longNext ? longPart->first : decryptable;
+            std::uint64_t room = stop - index - whole;
+            const std::size_t slice = batch.size() < options.batchSize
+                                          ? std::min(piece.size(), options.batchSize - batch.size())
+                                          : piece.size();
+            const std::string_view part = piece.substr(0, slice);
+            std::size_t used = room > 0 ? part.size() : 0;
+            for (std::size_t start = 0; room > 0;) {
+                const std::size_t end = separators.next(part, start);
+                if (end == std::string_view::npos) {
+                    break;
+                }
+                ++whole;
+                wholeBytes = batch.size() + end;
+                start = end;
+                if (--room == 0) {
+                    used = end;
                 }
             }
+            batch.append(part.substr(0, used));
+            separators.passed(part.substr(0, used));
+            piece.remove_prefix(used);
+            if (room == 0) {
+                // Nothing follows the whole parts in the batch here.
+                submitWhole();
+                if (!longNext) {
+                    done = true;
+                    break;
+                }
+                // What came before the long part is written first; it streams on its own.
+                work.drain();
+                longOne.emplace(cipher, work, longPart->second, index);
+                longLeft = longPart->second;
+                separatorLeft = kPieceEnd.size();
+                ++longPart;
+            } else if (batch.size() >= options.batchSize) {
+                submitWhole();
+            }
         }
-        ++index;
-        beginPart();
     };
-    EncryptedText text(std::move(events));
-    beginPart();
+    EncryptedText text(take);
+    if (decryptable == 0) {
+        return;
+    }
     std::vector<char> buffer(options.chunkSize);
+    batch.reserve(options.batchSize + 64);
     while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
         text.push(std::string_view(buffer.data(), n));
     }
     text.finish();
-    submitBatch();
+    submitWhole();
     work.drain();
 }
 
