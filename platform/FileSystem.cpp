@@ -341,7 +341,17 @@ private:
             busy_ = true;
             lock.unlock();
             // After a failure nothing more is written: the caller hears of it and stops.
-            const int err = error_.load() != 0 ? 0 : put(piece.data, piece.offset, kStreamPiece);
+            int err = error_.load() != 0 ? 0 : put(piece.data, piece.offset, kStreamPiece);
+            if (err == 0 && !direct_) {
+                // Through the page cache: start its way to the disk now, so that the flush at
+                // the end finds little left to do.
+                if (::sync_file_range(fd_.get(), static_cast<off_t>(piece.offset),
+                                      static_cast<off_t>(kStreamPiece),
+                                      SYNC_FILE_RANGE_WRITE) != 0 &&
+                    errno != ENOSYS && errno != EINVAL) {
+                    err = errno;
+                }
+            }
             lock.lock();
             if (err != 0 && error_.load() == 0) {
                 error_ = err;
