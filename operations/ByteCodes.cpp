@@ -89,6 +89,14 @@ bool narrowTo1252Plain(const std::uint8_t* utf16le, std::size_t n, char* out) no
     return true;
 }
 
+std::size_t countBytePlain(const char* text, std::size_t n, char c) noexcept {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        count += text[i] == c ? 1 : 0;
+    }
+    return count;
+}
+
 #if defined(__SSE2__)
 
 namespace {
@@ -197,7 +205,28 @@ bool narrowTo1252(const std::uint8_t* utf16le, std::size_t n, char* out) noexcep
     return narrowTo1252Plain(utf16le + 2 * i, n - i, out + i);
 }
 
+std::size_t countByte(const char* text, std::size_t n, char c) noexcept {
+    const __m128i wanted = _mm_set1_epi8(c);
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i + 16 <= n) {
+        // Each byte of the sum counts at most 255 matches before it is added up.
+        __m128i sums = _mm_setzero_si128();
+        for (int k = 0; k < 255 && i + 16 <= n; ++k, i += 16) {
+            sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(load(text + i), wanted));
+        }
+        const __m128i halves = _mm_sad_epu8(sums, _mm_setzero_si128());
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(halves)) +
+                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
+    }
+    return count + countBytePlain(text + i, n - i, c);
+}
+
 #else
+
+std::size_t countByte(const char* text, std::size_t n, char c) noexcept {
+    return countBytePlain(text, n, c);
+}
 
 void encodeHex(const std::uint8_t* bytes, std::size_t n, char* out) noexcept {
     encodeHexPlain(bytes, n, out);

@@ -28,4 +28,8 @@ void widen1252Plain(const char* text, std::size_t n, std::uint8_t* utf16le) noex
 [[nodiscard]] bool narrowTo1252Plain(const std::uint8_t* utf16le, std::size_t n,
                                      char* out) noexcept;
 
+// How many of the n bytes at text are c.
+[[nodiscard]] std::size_t countByte(const char* text, std::size_t n, char c) noexcept;
+[[nodiscard]] std::size_t countBytePlain(const char* text, std::size_t n, char c) noexcept;
+
 } // namespace vornal

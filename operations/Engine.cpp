@@ -328,68 +328,108 @@ PlainScan scanPlain(FileReader& in, const EngineOptions& options) {
 void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
                    const PlainScan& scan, const EngineOptions& options, EngineProgress& progress) {
     OrderedWork work(options.threadCount(), out, progress);
-    std::vector<char> buffer(options.chunkSize);
     auto longField = scan.longFields.begin();
-    std::uint64_t index = 0;     // the field being read
-    std::string batch;           // whole fields, each followed by a blank
-    std::uint64_t batchLast = 0; // index of the last field in batch
+    // This thread only cuts the text into batches of whole fields; the workers split them.
+    std::uint64_t index = 0;    // of the first field in batch
+    std::string batch;          // whole fields, each followed by a blank, then a field begun
+    std::uint64_t whole = 0;    // whole fields in batch
+    std::size_t wholeBytes = 0; // their bytes
     std::optional<LongFieldEncryptor> longOne;
+    std::uint64_t longLeft = 0; // characters of the long field still to come
 
-    auto submitBatch = [&] {
-        if (!batch.empty()) {
-            work.submit(
-                [&cipher, fields = std::move(batch)] { return encryptFields(cipher, fields); },
-                batchLast);
-            batch = std::string();
-            batch.reserve(options.batchSize + 64);
+    // Hands the whole fields to a worker; the field begun stays.
+    auto submitWhole = [&] {
+        if (whole == 0) {
+            return;
         }
+        std::string begun = batch.substr(wholeBytes);
+        batch.resize(wholeBytes);
+        work.submit([&cipher, fields = std::move(batch)] { return encryptFields(cipher, fields); },
+                    index + whole - 1);
+        batch = std::move(begun);
+        batch.reserve(options.batchSize + 64);
+        index += whole;
+        whole = 0;
+        wholeBytes = 0;
     };
-    // A field begins: a long one streams through on its own, after what came before it.
-    auto beginField = [&] {
-        if (longField != scan.longFields.end() && longField->first == index) {
-            submitBatch();
-            work.drain();
-            longOne.emplace(cipher, work, longField->second, index);
-            ++longField;
-        }
-    };
-    auto endField = [&] {
-        if (longOne) {
-            longOne->finish();
-            longOne.reset();
-        } else {
-            batch.push_back(' ');
-            batchLast = index;
-            if (batch.size() >= options.batchSize) {
-                submitBatch();
-            }
-        }
+    auto endLong = [&] {
+        longOne->finish();
+        longOne.reset();
         ++index;
     };
 
-    batch.reserve(options.batchSize + 64);
-    beginField();
-    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
-        std::string_view chunk(buffer.data(), n);
-        while (!chunk.empty()) {
-            const std::size_t blank = chunk.find(' ');
-            const std::string_view text =
-                chunk.substr(0, blank == std::string_view::npos ? chunk.size() : blank);
+    auto take = [&](std::string_view piece) {
+        while (!piece.empty()) {
             if (longOne) {
-                longOne->feed(text);
-            } else {
-                batch.append(text);
+                // Its text, then the blank that ends it.
+                const auto n =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(longLeft, piece.size()));
+                longOne->feed(piece.substr(0, n));
+                longLeft -= n;
+                piece.remove_prefix(n);
+                if (longLeft == 0 && !piece.empty()) {
+                    piece.remove_prefix(1);
+                    endLong();
+                }
+                continue;
             }
-            if (blank == std::string_view::npos) {
-                break;
+            // Fields join the batch up to the next long one.
+            const bool longNext = longField != scan.longFields.end();
+            std::uint64_t room = longNext ? longField->first - index - whole : UINT64_MAX;
+            const std::size_t slice = batch.size() < options.batchSize
+                                          ? std::min(piece.size(), options.batchSize - batch.size())
+                                          : piece.size();
+            const std::string_view part = piece.substr(0, slice);
+            std::size_t used = 0;
+            if (room > 0) {
+                const std::size_t blanks = countByte(part.data(), part.size(), ' ');
+                if (blanks < room) {
+                    used = part.size();
+                    if (blanks > 0) {
+                        whole += blanks;
+                        room -= blanks;
+                        wholeBytes = batch.size() + part.rfind(' ') + 1;
+                    }
+                } else {
+                    // The long field begins in this slice: up to the blank before it.
+                    for (std::size_t start = 0; room > 0; --room) {
+                        start = part.find(' ', start) + 1;
+                        ++whole;
+                        wholeBytes = batch.size() + start;
+                        used = start;
+                    }
+                }
             }
-            endField();
-            beginField();
-            chunk.remove_prefix(blank + 1);
+            batch.append(part.substr(0, used));
+            piece.remove_prefix(used);
+            if (room == 0) {
+                // A long field begins: what came before it is written first, then it
+                // streams through on its own.
+                submitWhole();
+                work.drain();
+                longOne.emplace(cipher, work, longField->second, index);
+                longLeft = longField->second;
+                ++longField;
+            } else if (batch.size() >= options.batchSize) {
+                submitWhole();
+            }
         }
+    };
+
+    std::vector<char> buffer(options.chunkSize);
+    batch.reserve(options.batchSize + 64);
+    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
+        take(std::string_view(buffer.data(), n));
     }
-    endField();
-    submitBatch();
+    // The last field ends with the text.
+    if (longOne) {
+        endLong();
+    } else {
+        batch.push_back(' ');
+        ++whole;
+        wholeBytes = batch.size();
+    }
+    submitWhole();
     work.drain();
     out.write(kMarkerLine);
 }

@@ -156,5 +156,30 @@ TEST(ByteCodes, NarrowingRefusesACharacterWithoutAByteWhereverItIs) {
     }
 }
 
+TEST(ByteCodes, CountingABytePastEverySumWidth) {
+    std::mt19937 rng(5);
+    // Long runs of the byte overflow a narrow sum that is not added up in time.
+    for (const std::size_t n : {std::size_t{0}, std::size_t{15}, std::size_t{16}, std::size_t{4079},
+                                std::size_t{4080}, std::size_t{4097}, std::size_t{70001}}) {
+        for (const int density : {0, 3, 100}) {
+            std::string text(n + 1, 'x');
+            for (char& ch : text) {
+                ch = static_cast<int>(rng() % 100) < density ? ' ' : static_cast<char>(rng());
+                if (ch == ' ' && density == 0) {
+                    ch = 'y';
+                }
+            }
+            const std::size_t plain = countBytePlain(text.data() + 1, n, ' ');
+            EXPECT_EQ(countByte(text.data() + 1, n, ' '), plain) << n << " " << density;
+            if (density == 100) {
+                EXPECT_EQ(plain, n);
+            }
+            if (density == 0) {
+                EXPECT_EQ(plain, 0u);
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace vornal::test
