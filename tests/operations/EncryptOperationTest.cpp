@@ -247,6 +247,25 @@ TEST_F(EncryptFailure, CancellingBetweenPiecesPutsTheFileBack) {
     EXPECT_TRUE(logRows().empty());
 }
 
+TEST_F(EncryptFailure, CancellingWhileTheFileIsCheckedMakesNoBackup) {
+    class CancelledWindow : public RecordingWindow {
+    public:
+        bool cancelRequested() const override { return true; }
+    } cancelled;
+    OperationContext c{state, cancelled, files, log};
+    cancelled.setText(Ctl::filepath, window.text(Ctl::filepath));
+    cancelled.setText(Ctl::txtPass1, u"k");
+    cancelled.setText(Ctl::txtPass2, u"k");
+    EncryptCurrent(c);
+    EXPECT_EQ(readFile(target), original);
+    EXPECT_FALSE(fileExists(target + ".bak"));
+    writeFile(target, expectedFile({u"a"}, u"k")); // and the other way
+    DecryptCurrent(c);
+    EXPECT_EQ(readFile(target), expectedFile({u"a"}, u"k"));
+    EXPECT_FALSE(fileExists(target + ".bak"));
+    EXPECT_TRUE(logRows().empty());
+}
+
 class EncryptString : public OperationFixture {};
 
 TEST_F(EncryptString, TheCiphertextReplacesTheText) {
