@@ -20,6 +20,25 @@ void swapHot(QWidget& window, const char* button, const char* partner) {
     SwapPictures(element(window, button), element(window, partner), element(window, "Image7"));
 }
 
+// A title-bar button and the hidden element that holds its other picture.
+struct HoverPair {
+    const char* button;
+    const char* partner;
+};
+
+// Makes one button hot, once, and gives the other back its normal picture.
+void makeHot(QWidget& window, bool& hot, HoverPair mine, bool& otherHot, HoverPair other) {
+    if (hot) {
+        return;
+    }
+    swapHot(window, mine.button, mine.partner);
+    if (otherHot) {
+        swapHot(window, other.button, other.partner);
+    }
+    hot = true;
+    otherHot = false;
+}
+
 } // namespace
 
 void StartDrag(TitleBarState& s, float x, float y) {
@@ -46,24 +65,10 @@ void SwapPictures(ImageElement& a, ImageElement& b, ImageElement& scratch) {
 void UpdateHoverImages(TitleBarState& s, std::int16_t mode, QWidget& window) {
     switch (mode) {
     case kOverMinimize:
-        if (!s.MinimizeHover) {
-            swapHot(window, "Image3", "Image9");
-            if (s.CloseHover) {
-                swapHot(window, "Image2", "Image10");
-            }
-            s.MinimizeHover = true;
-            s.CloseHover = false;
-        }
+        makeHot(window, s.MinimizeHover, {"Image3", "Image9"}, s.CloseHover, {"Image2", "Image10"});
         break;
     case kOverClose:
-        if (!s.CloseHover) {
-            swapHot(window, "Image2", "Image10");
-            if (s.MinimizeHover) {
-                swapHot(window, "Image3", "Image9");
-            }
-            s.CloseHover = true;
-            s.MinimizeHover = false;
-        }
+        makeHot(window, s.CloseHover, {"Image2", "Image10"}, s.MinimizeHover, {"Image3", "Image9"});
         break;
     case kOverNeither:
         if (s.CloseHover) {
