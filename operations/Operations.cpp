@@ -137,6 +137,14 @@ private:
     Window& w_;
 };
 
+// A cancellation asked for while the file was being checked stops the run before a backup
+// is made, so nothing needs putting back.
+void stopIfCancelled(const Window& w) {
+    if (w.cancelRequested()) {
+        throw OperationCancelled{};
+    }
+}
+
 // The longest field the framing's 32-bit length can carry, in characters.
 constexpr std::uint64_t kMaxFieldChars = (INT32_MAX - 35) / 2;
 
@@ -223,6 +231,7 @@ void EncryptCurrent(OperationContext& ctx) {
             } else if (scan.longest > kMaxFieldChars) {
                 w.FlashFailure(kFieldTooLongMessage);
             } else if (!refuseWithoutSpace(ctx, target, scan.encryptedSize, description)) {
+                stopIfCancelled(w);
                 const TextCipher keyed(key);
                 const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
@@ -325,6 +334,7 @@ void DecryptCurrent(OperationContext& ctx) {
                 // The key is tried before the file is touched, so a wrong key costs nothing.
                 reportPartFailure(first);
             } else if (!refuseWithoutSpace(ctx, target, scan.decryptedBound, description)) {
+                stopIfCancelled(w);
                 const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
                 rewrite->makeBackup();

@@ -40,15 +40,9 @@ std::optional<std::uint64_t> inputSize(OperationContext& ctx) {
 
 void btnSTART_Click(OperationContext& ctx, const StartCommandHooks& hooks) {
     Window& w = ctx.window;
-    ctx.state.ElapsedStopped = false;
-    w.ResetProgress();
-    w.setInterval(Ctl::ElapsedTimer, 0);
-    if (ctx.state.FileMode && w.text(Ctl::filepath).empty()) {
-        w.FlashFailure(u"Please select a filename or enter a filepath.");
-        return;
-    }
     const std::u16string caption = w.text(Ctl::btnSTART);
     if (caption == u"Cancel") {
+        // Asked while the run goes on, so its progress and elapsed time are left alone.
         const MsgAnswer answer = w.messageBox(
             u"This action will cancel the encryption/decryption and the program will exit.",
             u"User Cancellation", MsgButtons::OkCancel, MsgIcon::Critical);
@@ -58,6 +52,13 @@ void btnSTART_Click(OperationContext& ctx, const StartCommandHooks& hooks) {
         }
         // The run goes on, so its inputs stay locked until the run itself ends.
         w.setValue(Ctl::pgKey, 0);
+        return;
+    }
+    ctx.state.ElapsedStopped = false;
+    w.ResetProgress();
+    w.setInterval(Ctl::ElapsedTimer, 0);
+    if (ctx.state.FileMode && w.text(Ctl::filepath).empty()) {
+        w.FlashFailure(u"Please select a filename or enter a filepath.");
         return;
     }
     if (caption == u"Encrypt!" || caption == u"Decrypt!") {
@@ -76,11 +77,15 @@ void btnSTART_Click(OperationContext& ctx, const StartCommandHooks& hooks) {
                 enableAfterRun(w);
                 return;
             }
-            hooks.run([&ctx] { EncryptCurrent(ctx); });
+            if (!hooks.run(EncryptCurrent, ctx)) {
+                return;
+            }
             w.setValue(Ctl::pgKey, 0);
         } else if (selected(w, Ctl::decryption)) {
             w.setValue(Ctl::pgKey, 0);
-            hooks.run([&ctx] { DecryptCurrent(ctx); });
+            if (!hooks.run(DecryptCurrent, ctx)) {
+                return;
+            }
         }
         if (selected(w, Ctl::encryption)) {
             w.setText(Ctl::btnSTART, u"Encrypt!");
@@ -100,11 +105,11 @@ void txtPass1_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks, int
     }
 }
 
-void txtPass2_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks, int keyCode) {
+bool txtPass2_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks, int keyCode) {
     Window& w = ctx.window;
     if (keyCode == kKeyEnter) {
         btnSTART_Click(ctx, hooks);
-        return;
+        return false;
     }
     const std::u16string key = w.text(Ctl::txtPass1);
     const bool decrypting = w.text(Ctl::btnSTART) == u"Decrypt!";
@@ -119,11 +124,13 @@ void txtPass2_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks, int
                 w.setText(Ctl::txtPass2, u"");
                 w.setValue(Ctl::pgKey, 0);
                 w.setFocus(Ctl::txtPass2);
+                return true;
             }
         }
     } else if (keyCode == kKeyBackspace && meter > 4 && !decrypting) {
         w.setValue(Ctl::pgKey, meter - 4);
     }
+    return false;
 }
 
 } // namespace vornal

@@ -14,19 +14,28 @@ inline constexpr std::uint64_t kLargeInput = 4'120'000;
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyBackspace = 8;
 
+// EncryptCurrent or DecryptCurrent.
+using Operation = void (*)(OperationContext&);
+
 // What the start command needs of the window beyond its controls.
 struct StartCommandHooks {
     std::function<void()> LockInputs;
     std::function<void()> UnlockInputs;
-    // Runs the operation; by default on the calling thread.
-    std::function<void(const std::function<void()>&)> run = [](const auto& op) { op(); };
-    // Ends the program at once, after the user confirmed the cancellation.
+    // Runs the operation against the context, by default on the calling thread. Answers
+    // false when the program is ending instead, and the command stops there.
+    std::function<bool(Operation, OperationContext&)> run = [](Operation op,
+                                                               OperationContext& ctx) {
+        op(ctx);
+        return true;
+    };
+    // Ends the program, after the user confirmed the cancellation.
     std::function<void()> endProgram = [] {};
 };
 
 // The start command: refuses an empty path, locks the window, asks before encrypting a
-// large input, runs the operation and restores the window; while an operation runs (the
-// caption reads "Cancel") it asks whether to cancel and end the program instead.
+// large input, runs the operation and restores the window. While an operation runs (the
+// caption reads "Cancel") it only asks whether to cancel and end the program, leaving the
+// run's progress and elapsed time as they are.
 void btnSTART_Click(OperationContext& ctx, const StartCommandHooks& hooks);
 
 // The key box: any key resets the key-strength meter; Enter starts.
@@ -34,7 +43,9 @@ void txtPass1_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks, int
 
 // The confirmation box, before the key takes effect: Enter starts; other keys move the
 // meter by 4 while the confirmation is shorter than the key, Backspace moves it back; a
-// confirmation that would grow longer than the key is refused and cleared.
-void txtPass2_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks, int keyCode);
+// confirmation that would grow longer than the key is refused and cleared. Answers true
+// when the key is spent and must not reach the box, so that the cleared box stays empty.
+[[nodiscard]] bool txtPass2_KeyDown(OperationContext& ctx, const StartCommandHooks& hooks,
+                                    int keyCode);
 
 } // namespace vornal

@@ -50,7 +50,6 @@ ControlMirror::ControlMirror(WindowModel& model, Controls& controls) : model_(mo
         }
     }
     connectEdits();
-    sincePaint_.start();
 }
 
 ControlMirror::~ControlMirror() {
@@ -234,12 +233,6 @@ void ControlMirror::showNumber(Ctl c) {
     if (auto* bar = qobject_cast<QProgressBar*>(widget(c))) {
         const double fraction = s.max > 0 ? std::clamp(s.value / s.max, 0.0, 1.0) : 0.0;
         bar->setValue(static_cast<int>(std::lround(fraction * bar->maximum())));
-        // An operation runs without returning to the event loop: show its progress now
-        // and then, not at every piece.
-        if (c == Ctl::ProgressBar2 && bar->isVisible() && sincePaint_.elapsed() >= 100) {
-            bar->repaint();
-            sincePaint_.restart();
-        }
     } else if (auto* option = qobject_cast<QRadioButton*>(widget(c))) {
         const bool on = s.value != 0;
         if (option->isChecked() != on) {

@@ -3,7 +3,6 @@
 #include "platform/Window.h"
 #include "window/FormDesign.h"
 
-#include <QElapsedTimer>
 #include <functional>
 
 class QWidget;
@@ -44,7 +43,6 @@ private:
     std::function<void(bool)> timerListener_;
     bool busy_ = false;     // the override cursor is set
     bool applying_ = false; // a change from the model is being shown
-    QElapsedTimer sincePaint_;
 };
 
 } // namespace vornal

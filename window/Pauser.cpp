@@ -48,7 +48,8 @@ bool isUserInput(QEvent::Type type) {
 
 } // namespace
 
-InputGuard::InputGuard(QWidget& window) : window_(window) {
+InputGuard::InputGuard(QWidget& window, const char* passProperty, Close close)
+    : window_(window), passProperty_(passProperty), close_(close) {
     qApp->installEventFilter(this);
 }
 
@@ -61,7 +62,7 @@ bool InputGuard::eventFilter(QObject* watched, QEvent* event) {
     if (widget == nullptr || widget->window() != &window_) {
         return false;
     }
-    if (event->type() == QEvent::Close && widget == &window_) {
+    if (event->type() == QEvent::Close && widget == &window_ && close_ == Close::Hold) {
         closeRequested_ = true;
         event->ignore();
         return true;
@@ -69,7 +70,7 @@ bool InputGuard::eventFilter(QObject* watched, QEvent* event) {
     if (!isUserInput(event->type())) {
         return false;
     }
-    return !(isPointerEvent(event->type()) && widget->property(kDragHandleProperty).toBool());
+    return !(isPointerEvent(event->type()) && widget->property(passProperty_).toBool());
 }
 
 void EventLoopPauser::pause(QWidget& window, int ms) {

@@ -10,6 +10,11 @@ namespace vornal {
 // while the window is held, so that it can be moved.
 inline constexpr const char* kDragHandleProperty = "vornalDragHandle";
 
+// Widgets with this property set to true stay live while an operation runs: the title
+// bar, the start button (whose "Cancel" offers to stop the run) and the areas whose pointer
+// moves clear the title-bar buttons' hot pictures.
+inline constexpr const char* kLiveWhileRunningProperty = "vornalLiveWhileRunning";
+
 // Holds the window for a while with what it shows on the screen.
 class Pauser {
 public:
@@ -17,11 +22,15 @@ public:
     virtual void pause(QWidget& window, int ms) = 0;
 };
 
-// Drops the user's input to one window, drag handles apart, and holds back its close
-// requests until the guard ends.
+// Drops the user's input to one window, pointer events on widgets with the pass property
+// apart, and holds back its close requests until the guard ends, unless told to let them
+// through.
 class InputGuard : public QObject {
 public:
-    explicit InputGuard(QWidget& window);
+    enum class Close { Hold, Pass };
+
+    explicit InputGuard(QWidget& window, const char* passProperty = kDragHandleProperty,
+                        Close close = Close::Hold);
     ~InputGuard() override;
     InputGuard(const InputGuard&) = delete;
     InputGuard& operator=(const InputGuard&) = delete;
@@ -33,6 +42,8 @@ protected:
 
 private:
     QWidget& window_;
+    const char* passProperty_;
+    Close close_;
     bool closeRequested_ = false;
 };
 

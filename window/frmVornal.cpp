@@ -1,5 +1,6 @@
 #include "window/frmVornal.h"
 
+#include "chrome/GeneralControlModule.h"
 #include "chrome/ImageElement.h"
 #include "chrome/TitleBarPictures.h"
 #include "log/HistoryCommands.h"
@@ -18,13 +19,16 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 namespace vornal {
 
@@ -48,6 +52,32 @@ QString elapsedCaption(float seconds) {
     return text;
 }
 
+// The mouse buttons held, as the title bar's handlers count them: 1 left, 2 right, 4 middle.
+std::int16_t heldButtons(const QMouseEvent& event) {
+    const Qt::MouseButtons held = event.buttons();
+    return static_cast<std::int16_t>((held.testFlag(Qt::LeftButton) ? 1 : 0) |
+                                     (held.testFlag(Qt::RightButton) ? 2 : 0) |
+                                     (held.testFlag(Qt::MiddleButton) ? 4 : 0));
+}
+
+// The key code the key boxes' handlers see.
+int keyCode(const QKeyEvent& event) {
+    switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return kKeyEnter;
+    case Qt::Key_Backspace:
+        return kKeyBackspace;
+    default:
+        return event.key();
+    }
+}
+
+// Wayland does not let a window place itself; there the compositor moves it on request.
+bool windowMovesItself() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 double screenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
@@ -69,7 +99,9 @@ frmVornal::frmVornal(FormServices services)
         c_.lblElapsed->setText(elapsedCaption(state_.ElapsedSeconds));
         c_.lblElapsed->setVisible(running);
     });
+    setMouseTracking(true);
     connectControls();
+    connectTitleBar();
     fillDrives();
     startInCurrentFolder();
 }
@@ -101,6 +133,177 @@ void frmVornal::connectControls() {
     connect(c_.btnHelp, &QPushButton::clicked, this, &frmVornal::btnHelp_Click);
     connect(c_.btnViewHistory, &QPushButton::clicked, this, &frmVornal::btnViewHistory_Click);
     connect(c_.btnClearHis, &QPushButton::clicked, this, &frmVornal::btnClearHis_Click);
+    connect(c_.btnSTART, &QPushButton::clicked, this, &frmVornal::btnSTART_Click);
+    c_.txtPass1->installEventFilter(this);
+    c_.txtPass2->installEventFilter(this);
+}
+
+void frmVornal::connectTitleBar() {
+    using namespace GeneralControlModule;
+    // While an operation runs these still take the pointer, so that the window can be
+    // moved, minimised and asked to cancel.
+    for (QWidget* live : {static_cast<QWidget*>(this), static_cast<QWidget*>(c_.Image1),
+                          static_cast<QWidget*>(c_.Label7), static_cast<QWidget*>(c_.Image2),
+                          static_cast<QWidget*>(c_.Image3), static_cast<QWidget*>(c_.TitlebarIco),
+                          static_cast<QWidget*>(c_.Image8), static_cast<QWidget*>(c_.btnSTART)}) {
+        live->setProperty(kLiveWhileRunningProperty, true);
+    }
+    connect(c_.Image1, &ImageElement::pressed, this,
+            [this](QMouseEvent* e) { dragHandlePressed(*e); });
+    connect(c_.Image1, &ImageElement::moved, this, [this](QMouseEvent* e) {
+        dragHandleMoved(*e);
+        hover(kOverNeither); // which is also all the window's own pointer-move handling does
+    });
+    c_.Label7->installEventFilter(this);
+
+    // The pressed picture is in while any button is down; a left click acts.
+    const auto button = [this](ImageElement* image, ImageElement* pressedPicture,
+                               std::int16_t hoverMode, void (frmVornal::*click)()) {
+        connect(image, &ImageElement::pressed, this, [this, image, pressedPicture] {
+            SwapPictures(*image, *pressedPicture, *c_.Image7);
+        });
+        connect(image, &ImageElement::released, this,
+                [this, image, pressedPicture, click](QMouseEvent* e) {
+                    SwapPictures(*image, *pressedPicture, *c_.Image7);
+                    if (e->button() == Qt::LeftButton &&
+                        image->rect().contains(e->position().toPoint())) {
+                        (this->*click)();
+                    }
+                });
+        connect(image, &ImageElement::moved, this, [this, hoverMode] { hover(hoverMode); });
+    };
+    button(c_.Image2, c_.Image6, kOverClose, &frmVornal::Image2_Click);
+    button(c_.Image3, c_.Image5, kOverMinimize, &frmVornal::Image3_Click);
+    connect(c_.Image8, &ImageElement::moved, this, [this] { hover(kOverNeither); });
+    connect(c_.TitlebarIco, &ImageElement::doubleClicked, this, &frmVornal::Image2_Click);
+}
+
+void frmVornal::hover(std::int16_t mode) {
+    GeneralControlModule::UpdateHoverImages(titleBar_, mode, *this);
+}
+
+void frmVornal::dragHandlePressed(const QMouseEvent& event) {
+    const QPointF at = event.position();
+    GeneralControlModule::StartDrag(titleBar_, static_cast<float>(scale_.twips(at.x())),
+                                    static_cast<float>(scale_.twips(at.y())));
+    if (event.button() == Qt::LeftButton && !windowMovesItself() && windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+    }
+}
+
+void frmVornal::dragHandleMoved(const QMouseEvent& event) {
+    const QPointF at = event.position();
+    GeneralControlModule::WindowPosition position{static_cast<float>(scale_.twips(x())),
+                                                  static_cast<float>(scale_.twips(y()))};
+    const GeneralControlModule::WindowPosition before = position;
+    GeneralControlModule::DragWindow(titleBar_, position, static_cast<float>(scale_.twips(at.x())),
+                                     static_cast<float>(scale_.twips(at.y())), heldButtons(event));
+    if (position.left != before.left || position.top != before.top) {
+        move(scale_.px(position.left), scale_.px(position.top));
+    }
+}
+
+bool frmVornal::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == c_.Label7) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            dragHandlePressed(static_cast<QMouseEvent&>(*event));
+        } else if (event->type() == QEvent::MouseMove) {
+            dragHandleMoved(static_cast<QMouseEvent&>(*event));
+        }
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const int code = keyCode(static_cast<QKeyEvent&>(*event));
+        if (watched == c_.txtPass1) {
+            txtPass1_KeyDown(code);
+        } else if (watched == c_.txtPass2) {
+            return txtPass2_KeyDown(code);
+        }
+    }
+    return false;
+}
+
+void frmVornal::mouseMoveEvent(QMouseEvent* event) {
+    // Moves over other controls reach here too; only the window's own area clears.
+    if (childAt(event->position().toPoint()) == nullptr) {
+        hover(GeneralControlModule::kOverNeither);
+    }
+}
+
+void frmVornal::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    hover(GeneralControlModule::kOverNeither);
+}
+
+void frmVornal::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Minimising and restoring count as resizes.
+    if (event->type() == QEvent::WindowStateChange) {
+        hover(GeneralControlModule::kOverNeither);
+    }
+}
+
+OperationContext frmVornal::operationContext() {
+    return {state_, model_, s_.files, s_.log, s_.engine};
+}
+
+StartCommandHooks frmVornal::startHooks() {
+    StartCommandHooks hooks;
+    hooks.LockInputs = [this] { LockInputs(model_); };
+    hooks.UnlockInputs = [this] { UnlockInputs(model_); };
+    hooks.run = [this](Operation op, OperationContext& ctx) {
+        runner_.run(op, ctx);
+        if (endRequested_) {
+            // The run has put its file back; the exit command does not run.
+            s_.processExit.exitNow();
+            return false;
+        }
+        if (closePending_) {
+            closePending_ = false;
+            QTimer::singleShot(0, this, [this] { close(); });
+        }
+        return true;
+    };
+    hooks.endProgram = [this] {
+        endRequested_ = true;
+        if (runner_.running()) {
+            runner_.requestCancel(); // the program ends once the file is back
+        } else {
+            s_.processExit.exitNow();
+        }
+    };
+    return hooks;
+}
+
+void frmVornal::btnSTART_Click() {
+    // Until the run has found its file there is nothing to cancel.
+    if (runner_.running() && model_.text(Ctl::btnSTART) != u"Cancel") {
+        return;
+    }
+    OperationContext ctx = operationContext();
+    vornal::btnSTART_Click(ctx, startHooks());
+}
+
+void frmVornal::txtPass1_KeyDown(int code) {
+    OperationContext ctx = operationContext();
+    vornal::txtPass1_KeyDown(ctx, startHooks(), code);
+}
+
+bool frmVornal::txtPass2_KeyDown(int code) {
+    OperationContext ctx = operationContext();
+    return vornal::txtPass2_KeyDown(ctx, startHooks(), code);
+}
+
+void frmVornal::Image2_Click() {
+    if (model_.text(Ctl::btnSTART) == u"Cancel") {
+        btnSTART_Click();
+    } else {
+        close();
+    }
+}
+
+void frmVornal::Image3_Click() {
+    setWindowState(windowState() | Qt::WindowMinimized);
 }
 
 void frmVornal::btnAbout_Click() {
@@ -286,6 +489,16 @@ void frmVornal::Command4_Click() {
 }
 
 void frmVornal::closeEvent(QCloseEvent* event) {
+    if (runner_.running()) {
+        // A run is never cut off by a close: it asks first, or the close waits for it.
+        event->ignore();
+        if (model_.text(Ctl::btnSTART) == u"Cancel") {
+            btnSTART_Click();
+        } else {
+            closePending_ = true;
+        }
+        return;
+    }
     Command4_Click();
     event->accept();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "chrome/GeneralControlModule.h"
+#include "operations/Engine.h"
+#include "operations/StartCommand.h"
 #include "operations/State.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
@@ -9,6 +12,7 @@
 #include "window/ControlMirror.h"
 #include "window/FormDesign.h"
 #include "window/FormModel.h"
+#include "window/OperationRunner.h"
 #include "window/Pauser.h"
 #include "window/Startup.h"
 
@@ -21,6 +25,7 @@ namespace vornal {
 
 class HtmlLog;
 class Launcher;
+class OperationLog;
 class Registry;
 class Shell;
 struct Desktop;
@@ -43,9 +48,11 @@ struct FormServices {
     MessageBoxHook& messages;
     Pauser& pauser;
     ProcessExit& processExit;
+    OperationLog& log;
     FirstRunSteps firstRun;
     std::string programFolder;
     ToolServices* tools = nullptr;
+    EngineOptions engine = {};
 };
 
 // The main window: a frameless window whose controls mirror a window model, so that the
@@ -64,7 +71,7 @@ public:
     void Form_Load(const std::u16string& commandLine);
 
     // What the operations run against, and the program-wide state they share.
-    [[nodiscard]] Window& window() noexcept { return model_; }
+    [[nodiscard]] WindowModel& window() noexcept { return model_; }
     [[nodiscard]] ProcessState& state() noexcept { return state_; }
 
     // The event handlers, as the controls' events run them.
@@ -86,13 +93,32 @@ public:
     void btnHelp_Click();
     void btnViewHistory_Click();
     void btnClearHis_Click();
+    // The start command, and the key boxes' key-down handlers (the confirmation box's
+    // answers whether the key is spent).
+    void btnSTART_Click();
+    void txtPass1_KeyDown(int keyCode);
+    bool txtPass2_KeyDown(int keyCode);
+    // The title bar's close command: the exit command, or while a run shows "Cancel" the
+    // start command's question.
+    void Image2_Click();
+    void Image3_Click();
 
 protected:
     // Form_QueryUnload: every close request runs the exit command.
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void connectTitleBar();
+    OperationContext operationContext();
+    StartCommandHooks startHooks();
+    void dragHandlePressed(const QMouseEvent& event);
+    void dragHandleMoved(const QMouseEvent& event);
+    void hover(std::int16_t mode);
     void connectControls();
     void fillDrives();
     void startInCurrentFolder();
@@ -114,6 +140,10 @@ private:
     QRect border_;
     // The folder last shown on each drive, by the drive's root.
     std::map<QString, QString> driveFolders_;
+    OperationRunner runner_{*this, model_};
+    GeneralControlModule::TitleBarState titleBar_;
+    bool endRequested_ = false; // the user confirmed ending the program mid-run
+    bool closePending_ = false; // a close request waits for the run to end
 };
 
 } // namespace vornal

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     vornal::ToolServices tools{desktop, *registry, launcher, log, shell};
 
     vornal::frmVornal form(
-        {files, settings, drives, messages, pauser, processExit, firstRun, folder, &tools});
+        {files, settings, drives, messages, pauser, processExit, log, firstRun, folder, &tools});
     messages.setParent(&form);
     form.Form_Load(vornal::commandLineText(arguments));
     return QApplication::exec();

@@ -1,6 +1,7 @@
 // The encrypt operation on files and strings, as the start command runs it.
 #include "tests/operations/OperationFixture.h"
 
+#include <functional>
 #include <gmock/gmock.h>
 
 namespace vornal::test {
@@ -232,18 +233,41 @@ TEST_F(EncryptFailure, ALogThatCannotBeWrittenDoesNotChangeTheOutcome) {
     EXPECT_EQ(window.looks.back(), successLook(u"File successfully Encrypted."));
 }
 
-TEST_F(EncryptFailure, CancellingBetweenPiecesPutsTheFileBack) {
+// A window, with the fixture's file and key, whose cancellation request follows a test.
+class EncryptCancelled : public EncryptFailure {
+protected:
     class CancellingWindow : public RecordingWindow {
     public:
-        bool cancelRequested() const override { return value(Ctl::ProgressBar2) >= 2; }
+        std::function<bool(const RecordingWindow&)> when;
+        bool cancelRequested() const override { return when(*this); }
     } cancelling;
     OperationContext c{state, cancelling, files, log};
-    cancelling.setText(Ctl::filepath, window.text(Ctl::filepath));
-    cancelling.setText(Ctl::txtPass1, u"k");
-    cancelling.setText(Ctl::txtPass2, u"k");
+
+    void cancelWhen(std::function<bool(const RecordingWindow&)> when) {
+        cancelling.when = std::move(when);
+        cancelling.setText(Ctl::filepath, window.text(Ctl::filepath));
+        cancelling.setText(Ctl::txtPass1, u"k");
+        cancelling.setText(Ctl::txtPass2, u"k");
+    }
+};
+
+TEST_F(EncryptCancelled, BetweenPiecesPutsTheFileBack) {
+    cancelWhen([](const RecordingWindow& w) { return w.value(Ctl::ProgressBar2) >= 2; });
     EncryptCurrent(c);
     EXPECT_EQ(readFile(target), original);
     EXPECT_EQ(readFile(target + ".bak"), original);
+    EXPECT_TRUE(logRows().empty());
+}
+
+TEST_F(EncryptCancelled, WhileTheFileIsCheckedMakesNoBackup) {
+    cancelWhen([](const RecordingWindow&) { return true; });
+    EncryptCurrent(c);
+    EXPECT_EQ(readFile(target), original);
+    EXPECT_FALSE(fileExists(target + ".bak"));
+    writeFile(target, expectedFile({u"a"}, u"k")); // and the other way
+    DecryptCurrent(c);
+    EXPECT_EQ(readFile(target), expectedFile({u"a"}, u"k"));
+    EXPECT_FALSE(fileExists(target + ".bak"));
     EXPECT_TRUE(logRows().empty());
 }
 

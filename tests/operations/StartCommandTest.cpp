@@ -16,9 +16,10 @@ protected:
     std::vector<std::string> events;
     StartCommandHooks hooks{[this] { events.push_back("lock"); },
                             [this] { events.push_back("unlock"); },
-                            [this](const std::function<void()>& op) {
+                            [this](Operation op, OperationContext& c) {
                                 events.push_back("run");
-                                op();
+                                op(c);
+                                return true;
                             },
                             [this] { events.push_back("end"); }};
 
@@ -99,9 +100,13 @@ TEST_F(StartCommand, AStringCountsItsCharactersAndDecryptionNeverAsks) {
 TEST_F(StartCommand, WhileARunShowsCancelTheCommandOffersToEndTheProgram) {
     selectFile(target);
     window.setText(Ctl::btnSTART, u"Cancel");
+    window.setValue(Ctl::ProgressBar2, 40);
+    window.setInterval(Ctl::ElapsedTimer, 100);
     window.messages.answers = {MsgAnswer::Cancel, MsgAnswer::Ok};
     start();
-    EXPECT_TRUE(events.empty()); // the run goes on
+    EXPECT_TRUE(events.empty()); // the run goes on, its progress and time untouched
+    EXPECT_EQ(window.value(Ctl::ProgressBar2), 40);
+    EXPECT_EQ(window.state(Ctl::ElapsedTimer).interval, 100);
     start();
     EXPECT_THAT(events, ElementsAre("end"));
     EXPECT_EQ(window.messages.boxes[0].title, u"User Cancellation");
@@ -111,8 +116,8 @@ class KeyMeter : public StartCommand {
 protected:
     // A key press in the confirmation box, which takes effect after the handler.
     void press(int code, char16_t typed = u'x') {
-        txtPass2_KeyDown(ctx, hooks, code);
-        if (code != kKeyEnter && code != kKeyBackspace && typed) {
+        const bool spent = txtPass2_KeyDown(ctx, hooks, code);
+        if (code != kKeyEnter && code != kKeyBackspace && typed && !spent) {
             window.setText(Ctl::txtPass2, window.text(Ctl::txtPass2) + typed);
         }
         if (code == kKeyBackspace && !window.text(Ctl::txtPass2).empty()) {
@@ -133,7 +138,7 @@ TEST_F(KeyMeter, ThreePressesMoveByFourAndTheFourthIsAMismatch) {
     EXPECT_THAT(meter, ElementsAre(4, 8, 12, 0));
     ASSERT_EQ(window.messages.boxes.size(), 1u);
     EXPECT_EQ(window.messages.boxes[0].prompt, u"The Encryption Keys do not match!");
-    EXPECT_EQ(window.text(Ctl::txtPass2), u"x"); // cleared, then the fourth key arrived
+    EXPECT_EQ(window.text(Ctl::txtPass2), u""); // cleared, and the fourth key spent
     EXPECT_EQ(window.focus(), Ctl::txtPass2);
 }
 
@@ -164,7 +169,7 @@ TEST_F(KeyMeter, EnterInEitherBoxStarts) {
     selectFile(target);
     keys(u"k");
     window.setValue(Ctl::pgKey, 40);
-    txtPass2_KeyDown(ctx, hooks, kKeyEnter);
+    EXPECT_FALSE(txtPass2_KeyDown(ctx, hooks, kKeyEnter));
     EXPECT_THAT(events, ElementsAre("lock", "run", "unlock"));
     txtPass1_KeyDown(ctx, hooks, kKeyEnter);
     EXPECT_EQ(events.size(), 6u);

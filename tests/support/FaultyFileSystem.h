@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,9 @@ public:
     bool failCopyOver = false;
     bool failReadAll = false;
     bool failOpenTruncated = false;
+
+    // Called with the write's number before each write is carried out.
+    std::function<void(int)> onWrite;
 
     // What happened. The failed calls are counted too.
     int writes = 0;
@@ -125,7 +129,11 @@ private:
 
         void write(std::string_view bytes) override {
             files_.record("write " + path_);
-            if (++files_.writes == files_.failWrite) {
+            ++files_.writes;
+            if (files_.onWrite) {
+                files_.onWrite(files_.writes);
+            }
+            if (files_.writes == files_.failWrite) {
                 inner_->write(bytes.substr(0, bytes.size() / 2));
                 throw RunError::fromErrno(files_.writeError);
             }

@@ -18,15 +18,13 @@ protected:
     PosixLauncher launcher{environment};
     Desktop desktop{launcher, files, environment, "/nonexistent/vornal"};
     std::unique_ptr<Registry> registry = modSysInfo::systemRegistry(files, environment, launcher);
-    FixedClock clock;
-    HtmlLog log{files, clock, home.file("log.html")};
     RecordingShell shell;
     ToolServices tools{desktop, *registry, launcher, log, shell};
 
     frmVornal& loadWithTools() {
-        form = std::make_unique<frmVornal>(FormServices{files, settings, drives, messages, pauser,
-                                                        processExit, FirstRunSteps{[] {}, [] {}},
-                                                        home.path(), &tools});
+        form = std::make_unique<frmVornal>(
+            FormServices{files, settings, drives, messages, pauser, processExit, log,
+                         FirstRunSteps{[] {}, [] {}}, home.path(), &tools});
         form->Form_Load(u"");
         pauser.looks.clear();
         return *form;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "log/OperationLog.h"
 #include "platform/Drives.h"
 #include "platform/ProcessExit.h"
 #include "platform/RunError.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/FixedClock.h"
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
@@ -116,6 +118,9 @@ protected:
     RecordingMessages messages;
     LookPauser pauser;
     CountingExit processExit;
+    FixedClock clock;
+    HtmlLog log{files, clock, home.file("log.html")};
+    EngineOptions engine;
     std::vector<std::string> firstRunSteps;
     SettingsStore* settingsStore = &settings;
     std::string programFolder = home.path();
@@ -125,10 +130,10 @@ protected:
 
     frmVornal& makeForm() {
         form = std::make_unique<frmVornal>(
-            FormServices{files, *settingsStore, drives, messages, pauser, processExit,
+            FormServices{files, *settingsStore, drives, messages, pauser, processExit, log,
                          FirstRunSteps{[this] { firstRunSteps.push_back("readme"); },
                                        [this] { firstRunSteps.push_back("about"); }},
-                         home.path()});
+                         home.path(), nullptr, engine});
         return *form;
     }
     frmVornal& load(const std::u16string& commandLine = u"") {

@@ -1,49 +1,227 @@
-// The encrypt operation run against the window: the file is rewritten and the window ends
-// as the user would see it.
-#include "log/OperationLog.h"
+// Operations run from the window as a user runs them: pick a file, type the key twice,
+// press Enter; the run goes on another thread while the window stays live and can cancel.
+#include "cipher/modAES.h"
 #include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
-#include "operations/Operations.h"
-#include "tests/support/FixedClock.h"
+#include "operations/StartCommand.h"
 #include "tests/window/FormFixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace vornal::test {
 namespace {
 
-class OperationInWindow : public FormFixture {
-protected:
-    FixedClock clock;
-    HtmlLog log{files, clock, home.file("log.html")};
+// Runs an action once, at the first change of the progress bar's value that passes a test.
+class OnProgress : public WindowObserver {
+public:
+    std::function<bool()> when = [] { return true; };
+    std::function<void()> action;
+
+    void changed(Ctl c, Prop p) override {
+        if (c == Ctl::ProgressBar2 && p == Prop::Value && action && when()) {
+            auto run = std::move(action);
+            action = nullptr;
+            run();
+        }
+    }
 };
 
-TEST_F(OperationInWindow, EncryptsThePickedFileAndEndsReady) {
-    writeFile(drive.file("plain.txt"), "attack at dawn");
-    load();
-    driveList()->setCurrentIndex(1);
-    emit driveList()->activated(1);
-    clickFile(QStringLiteral("plain.txt"));
-    QTest::keyClicks(get<QLineEdit>("txtPass1"), QStringLiteral("correct horse"));
-    QTest::keyClicks(get<QLineEdit>("txtPass2"), QStringLiteral("correct horse"));
+class RunFromWindow : public FormFixture {
+protected:
+    std::string target = drive.file("plain.txt");
 
-    form->state().ElapsedStopped = false;
-    OperationContext ctx{form->state(), form->window(), files, log};
-    EncryptCurrent(ctx);
+    void pick(const std::string& content) {
+        writeFile(target, content);
+        load();
+        driveList()->setCurrentIndex(1);
+        emit driveList()->activated(1);
+        clickFile(QStringLiteral("plain.txt"));
+        pauser.looks.clear();
+    }
+    void typeKeys(const QString& key) {
+        for (const char* box : {"txtPass1", "txtPass2"}) {
+            get<QLineEdit>(box)->clear();
+            QTest::keyClicks(get<QLineEdit>(box), key);
+        }
+    }
+    void enter(const char* box = "txtPass2") {
+        QTest::keyClick(get<QLineEdit>(box), Qt::Key_Return);
+    }
+    void click(const char* name) { QTest::mouseClick(get(name), Qt::LeftButton); }
+    void choose(const char* option) { get<QRadioButton>(option)->click(); }
+    // Words enough for many pieces when the engine works in small batches.
+    static std::string manyWords() {
+        std::string text;
+        for (int i = 0; i < 20000; ++i) {
+            text += "word" + std::to_string(i) + (i % 17 == 0 ? "\r\n" : " ");
+        }
+        return text;
+    }
+    void smallBatches() {
+        engine.chunkSize = 4 << 10;
+        engine.batchSize = 4 << 10;
+    }
+    void expectIdleAndUsable(const char* caption) {
+        EXPECT_EQ(text("btnSTART"), caption);
+        EXPECT_EQ(text("Status"), "Ready.");
+        for (const char* c : {"txtPass1", "txtPass2", "filepath", "view_file", "Command4",
+                              "btnClearHis", "btnViewHistory", "btnAbout", "btnHelp"}) {
+            EXPECT_TRUE(get(c)->isEnabled()) << c;
+        }
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    std::string logText() { return readFile(home.file("log.html")); }
+};
 
-    const std::string encrypted = readFile(drive.file("plain.txt"));
+TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
+    pick("attack at dawn");
+    typeKeys(QStringLiteral("k3y"));
+    enter();
+
+    const std::string encrypted = readFile(target);
     EXPECT_EQ(encrypted.find("attack"), std::string::npos);
     EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
-    EXPECT_FALSE(fileExists(drive.file("plain.txt.bak")));
-
+    EXPECT_FALSE(fileExists(target + ".bak"));
     EXPECT_EQ(pauser.looks,
               std::vector<RecordingWindow::Look>{successLook(u"File successfully Encrypted.")});
-    EXPECT_EQ(text("Status"), "Ready.");
-    EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
-    EXPECT_FALSE(form->findChild<QTimer*>(QStringLiteral("ElapsedTimer"))->isActive());
     EXPECT_EQ(text("labelFileSize").toStdString(), utf16ToUtf8(fileSizeText(encrypted.size())));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    // The probe marks the run; the start command puts the caption back afterwards.
-    EXPECT_EQ(text("btnSTART"), "Cancel");
-    EXPECT_NE(readFile(home.file("log.html")).find("Success"), std::string::npos);
+    EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
+    expectIdleAndUsable("Encrypt!");
+
+    choose("decryption");
+    typeKeys(QStringLiteral("k3y"));
+    enter("txtPass1");
+    EXPECT_EQ(readFile(target), "attack at dawn ");
+    expectIdleAndUsable("Decrypt!");
+    const std::string rows = logText();
+    const auto encryptedRow = rows.find("Encrypting");
+    const auto decryptedRow = rows.find("Decrypting");
+    ASSERT_NE(encryptedRow, std::string::npos);
+    ASSERT_NE(decryptedRow, std::string::npos);
+    EXPECT_LT(encryptedRow, decryptedRow);
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(RunFromWindow, AStringRoundTripsThroughTheStringBox) {
+    load();
+    choose("optString");
+    auto* box = get<QPlainTextEdit>("stringpath");
+    box->setPlainText(QStringLiteral("Grüße, world"));
+    typeKeys(QStringLiteral("pw"));
+    click("btnSTART");
+    const QString cipherText = box->toPlainText();
+    EXPECT_EQ(cipherText.toStdU16String(),
+              modAES::EncryptString(u"Grüße, world", u"pw")); // the same, run off the thread
+    choose("decryption");
+    typeKeys(QStringLiteral("pw"));
+    enter();
+    EXPECT_EQ(box->toPlainText(), QStringLiteral("Grüße, world"));
+    expectIdleAndUsable("Decrypt!");
+}
+
+TEST_F(RunFromWindow, DecliningTheLargeInputQuestionLeavesEverythingAsItWas) {
+    pick(std::string(kLargeInput, ' '));
+    messages.answers = {MsgAnswer::Cancel};
+    typeKeys(QStringLiteral("key"));
+    enter();
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].title, u"Attempting to encrypt large file");
+    EXPECT_EQ(readFile(target), std::string(kLargeInput, ' '));
+    expectIdleAndUsable("Encrypt!");
+}
+
+TEST_F(RunFromWindow, KeyPressesInTheConfirmationBoxMoveTheMeterUntilTheyOutgrowTheKey) {
+    load();
+    QTest::keyClicks(get<QLineEdit>("txtPass1"), QStringLiteral("abc"));
+    auto* confirmation = get<QLineEdit>("txtPass2");
+    std::vector<double> meter;
+    for (char c : std::string("abcd")) {
+        QTest::keyClick(confirmation, c);
+        meter.push_back(form->window().value(Ctl::pgKey));
+    }
+    EXPECT_EQ(meter, (std::vector<double>{4, 8, 12, 0}));
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].prompt, u"The Encryption Keys do not match!");
+    EXPECT_EQ(confirmation->text(), QString()); // the key that outgrew the key is spent
+    EXPECT_EQ(form->window().focus(), Ctl::txtPass2);
+
+    QTest::keyClick(confirmation, 'a');
+    QTest::keyClick(confirmation, Qt::Key_Left); // inserts nothing, still counts
+    QTest::keyClick(confirmation, Qt::Key_Backspace);
+    EXPECT_EQ(form->window().value(Ctl::pgKey), 4);
+    QTest::keyClick(get<QLineEdit>("txtPass1"), Qt::Key_End);
+    EXPECT_EQ(form->window().value(Ctl::pgKey), 0);
+}
+
+TEST_F(RunFromWindow, TheWindowKeepsHandlingEventsWhileARunWrites) {
+    smallBatches();
+    pick(manyWords());
+    typeKeys(QStringLiteral("key"));
+    std::atomic<bool> handled = false;
+    std::atomic<bool> ticked = false;
+    files.onWrite = [&](int n) {
+        if (n != 3) {
+            return;
+        }
+        // Were the run on the window's thread, neither could happen before it ends.
+        QMetaObject::invokeMethod(
+            form.get(), [&] { handled = true; }, Qt::QueuedConnection);
+        for (int i = 0; i < 10000 && !(handled && ticked); ++i) {
+            ticked = form->state().ElapsedSeconds > 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    enter();
+    EXPECT_TRUE(handled);
+    EXPECT_TRUE(ticked) << "the elapsed time did not count during the run";
+    EXPECT_TRUE(readFile(target).ends_with(kMarkerLine));
+    expectIdleAndUsable("Encrypt!");
+}
+
+class CancelFromWindow : public RunFromWindow {
+protected:
+    OnProgress midRun;
+    std::string original = manyWords();
+
+    // The user clicks the named control once the run has written part of the file.
+    void clickMidRun(const char* name) {
+        smallBatches();
+        pick(original);
+        form->window().addObserver(midRun);
+        midRun.when = [this] { return files.writes >= 2; };
+        midRun.action = [this, name] {
+            EXPECT_EQ(text("btnSTART"), "Cancel");
+            click(name);
+        };
+        typeKeys(QStringLiteral("key"));
+        enter();
+        EXPECT_FALSE(midRun.action) << "the run ended before it was half done";
+        ASSERT_EQ(messages.boxes.size(), 1u);
+        EXPECT_EQ(messages.boxes[0].title, u"User Cancellation");
+    }
+};
+
+TEST_F(CancelFromWindow, ConfirmingPutsTheFileBackAndEndsTheProgramWithoutTheExitCommand) {
+    messages.answers = {MsgAnswer::Ok};
+    clickMidRun("btnSTART");
+    EXPECT_EQ(processExit.calls, 1);
+    EXPECT_EQ(readFile(target), original);
+    EXPECT_EQ(readFile(target + ".bak"), original); // the backup stays
+    EXPECT_FALSE(fileExists(home.file("prevdir.tmp")));
+    EXPECT_EQ(logText().find("Success"), std::string::npos);
+}
+
+TEST_F(CancelFromWindow, TheCloseImageAsksTooAndDecliningLetsTheRunFinish) {
+    messages.answers = {MsgAnswer::Cancel};
+    clickMidRun("Image2");
+    EXPECT_EQ(processExit.calls, 0);
+    const std::string encrypted = readFile(target);
+    EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
+    EXPECT_FALSE(fileExists(target + ".bak"));
+    EXPECT_NE(logText().find("Success"), std::string::npos);
+    expectIdleAndUsable("Encrypt!");
 }
 
 } // namespace
