@@ -68,7 +68,14 @@ void InPlaceRewrite::makeBackup() {
     for (int attempt = 0;; ++attempt) {
         std::string name = freeBackupName();
         try {
-            files_.copyToNew(target_, name);
+            // Renamed, the file is its own backup at no cost; a new file then takes its
+            // place. Where that would lose something about the file, it is copied.
+            if (files_.moveAside(target_, name)) {
+                movedAside_ = true;
+                touched_ = true; // the name is free now: any failure needs restore()
+            } else {
+                files_.copyToNew(target_, name);
+            }
             backup_ = std::move(name);
             return;
         } catch (const RunError& e) {
@@ -81,10 +88,17 @@ void InPlaceRewrite::makeBackup() {
 
 void InPlaceRewrite::begin() {
     touched_ = true;
-    writer_ = files_.openRewrite(target_, FileSystem::Rewrite::Empty);
+    writer_ = movedAside_ ? files_.openReplacement(target_, backup_)
+                          : files_.openRewrite(target_, FileSystem::Rewrite::Empty);
 }
 
 void InPlaceRewrite::beginOver() {
+    if (movedAside_) {
+        // The old content is in the backup, out of the writing's way.
+        reader_ = files_.openRead(backup_);
+        writer_ = files_.openReplacement(target_, backup_);
+        return;
+    }
     auto reader = std::make_unique<CountingReader>(files_.openRead(target_));
     touched_ = true;
     writer_ = std::make_unique<BehindTheReading>(
@@ -119,7 +133,14 @@ bool InPlaceRewrite::restore() noexcept {
         return true;
     }
     try {
-        files_.copyOver(backup_, target_);
+        if (movedAside_) {
+            if (files_.exists(target_)) {
+                files_.remove(target_);
+            }
+            files_.copyToNew(backup_, target_);
+        } else {
+            files_.copyOver(backup_, target_);
+        }
         return true;
     } catch (...) {
         return false;

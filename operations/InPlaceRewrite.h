@@ -22,7 +22,8 @@ public:
     // file of that name already exists, which is never touched.
     [[nodiscard]] std::string freeBackupName() const;
 
-    // Copies the target to a new backup, flushed to disk.
+    // Makes a new backup of the target, flushed to disk: the target itself renamed where a
+    // new file can take its place with nothing lost, a copy of it otherwise.
     void makeBackup();
     // Empties the target; from here on a failure needs restore().
     void begin();
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<FileReader> reader_;
     std::unique_ptr<FileWriter> writer_;
     bool touched_ = false;
+    bool movedAside_ = false; // the backup is the target renamed; a new file takes its name
 };
 
 } // namespace vornal

@@ -338,9 +338,9 @@ void DecryptCurrent(OperationContext& ctx) {
                 const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
                 rewrite->makeBackup();
-                // The text decrypted is always shorter than the text read for it, so the
-                // file is written over as it is read: its content is still in memory, where
-                // the backup, written straight to the disk, is not.
+                // The text decrypted is always shorter than the text read for it, so where
+                // the backup is a copy the file is written over as it is read: its content
+                // is still in memory, where the copy, written straight to the disk, is not.
                 rewrite->beginOver();
                 w.setMax(Ctl::ProgressBar2, static_cast<double>(scan.parts - 2) + 20);
                 WindowProgress progress(w);

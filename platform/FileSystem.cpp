@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -14,6 +15,7 @@
 #include <new>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -231,8 +233,10 @@ bool setDirect(int fd, bool on) {
 // into fresh cache pages and a write-back.
 class StreamWriter : public FileWriter {
 public:
-    // direct: fd already bypasses the page cache.
-    StreamWriter(Fd fd, bool direct) : fd_(std::move(fd)), direct_(direct) {
+    // direct: fd already bypasses the page cache. newEntry: the path of a file just created,
+    // whose folder entry sync makes durable too.
+    StreamWriter(Fd fd, bool direct, std::string newEntry = {})
+        : fd_(std::move(fd)), direct_(direct), newEntry_(std::move(newEntry)) {
         for (std::size_t i = 0; i < kStreamPieces; ++i) {
             buffers_.push_back(alignedBuffer(kStreamPiece));
             free_.push_back(buffers_.back().get());
@@ -272,6 +276,9 @@ public:
     void sync() override {
         settle();
         syncOrThrow(fd_.get());
+        if (!newEntry_.empty()) {
+            syncFolderOf(newEntry_);
+        }
     }
 
     void close() override {
@@ -445,6 +452,7 @@ private:
 
     Fd fd_;
     bool direct_;
+    std::string newEntry_;
     std::vector<AlignedBuffer> buffers_;
     char* current_ = nullptr;
     std::size_t fill_ = 0;   // bytes in current_
@@ -486,11 +494,33 @@ bool kernelCopy(int from, int to) {
     }
 }
 
+bool isOwnGroup(gid_t gid) {
+    if (gid == ::getegid()) {
+        return true;
+    }
+    const int n = ::getgroups(0, nullptr);
+    if (n <= 0) {
+        return false;
+    }
+    std::vector<gid_t> groups(static_cast<std::size_t>(n));
+    const int got = ::getgroups(n, groups.data());
+    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
+}
+
 std::unique_ptr<FileWriter> writerFor(const std::string& path, int flags, mode_t mode = 0) {
     return std::make_unique<PosixFileWriter>(openOrThrow(path, flags, mode));
 }
 
 } // namespace
+
+bool FileSystem::moveAside(const std::string& /*from*/, const std::string& /*to*/) {
+    return false;
+}
+
+std::unique_ptr<FileWriter> FileSystem::openReplacement(const std::string& /*path*/,
+                                                        const std::string& /*original*/) {
+    throwError(ENOSYS); // only ever asked for after moveAside said yes
+}
 
 bool PosixFileSystem::canOpenForReading(const std::string& path) noexcept {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -644,6 +674,68 @@ std::unique_ptr<FileWriter> PosixFileSystem::openRewrite(const std::string& path
     // fresh pages, and measured faster than bypassing them.
     const bool direct = how == Rewrite::Empty && ways_.directIo && setDirect(fd.get(), true);
     return std::make_unique<StreamWriter>(std::move(fd), direct);
+}
+
+bool PosixFileSystem::moveAside(const std::string& from, const std::string& to) {
+    if (!ways_.moveAside) {
+        return false;
+    }
+    const int fd = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    Fd file(fd);
+    struct stat st {};
+    // A file with other links, another owner, or attributes a new file would not get keeps
+    // its identity: it is copied and written over instead.
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        st.st_uid != ::geteuid() || !isOwnGroup(st.st_gid) ||
+        ::flistxattr(file.get(), nullptr, 0) != 0) {
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) {
+            throwErrno();
+        }
+        return false; // a file system without the no-replace rename, or no permission
+    }
+    try {
+        // Renamed, the content is what it was; it must be on the disk before any new
+        // content takes the old name.
+        syncOrThrow(file.get());
+        syncFolderOf(to);
+    } catch (...) {
+        (void)::renameat2(AT_FDCWD, to.c_str(), AT_FDCWD, from.c_str(), RENAME_NOREPLACE);
+        throw;
+    }
+    file.close();
+    return true;
+}
+
+std::unique_ptr<FileWriter> PosixFileSystem::openReplacement(const std::string& path,
+                                                             const std::string& original) {
+    struct stat st {};
+    if (::stat(original.c_str(), &st) != 0) {
+        throwErrno();
+    }
+    Fd fd = openOrThrow(path, O_CREAT | O_EXCL | O_WRONLY, 0600);
+    try {
+        const struct stat created = statOf(fd.get());
+        if (created.st_gid != st.st_gid &&
+            ::fchown(fd.get(), static_cast<uid_t>(-1), st.st_gid) != 0) {
+            throwErrno();
+        }
+        // After the group: changing it may clear the set-group-ID bit.
+        if (::fchmod(fd.get(), st.st_mode & 07777) != 0) {
+            throwErrno();
+        }
+    } catch (...) {
+        fd.closeQuietly();
+        ::unlink(path.c_str());
+        throw;
+    }
+    const bool direct = ways_.directIo && setDirect(fd.get(), true);
+    return std::make_unique<StreamWriter>(std::move(fd), direct, path);
 }
 
 std::unique_ptr<FileWriter> PosixFileSystem::openAppend(const std::string& path,

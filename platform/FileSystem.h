@@ -74,6 +74,17 @@ public:
     // sync and close end the file where the writing ends.
     [[nodiscard]] virtual std::unique_ptr<FileWriter> openRewrite(const std::string& path,
                                                                   Rewrite how) = 0;
+    // Renames the file from to to, which must not exist yet (EEXIST otherwise), flushed to
+    // disk with its folder entry, where a new file at from can take its place with nothing
+    // lost: a regular file with one link, owned by this user and one of their groups, without
+    // extended attributes. Answers false, having changed nothing, anywhere else; a file system
+    // that cannot do it always answers false.
+    [[nodiscard]] virtual bool moveAside(const std::string& from, const std::string& to);
+    // Creates the file that takes the place of one moved aside to original, with its
+    // permission bits and group, for one long stream of new content as openRewrite gives.
+    // sync flushes its folder entry too.
+    [[nodiscard]] virtual std::unique_ptr<FileWriter> openReplacement(const std::string& path,
+                                                                      const std::string& original);
     // Opens a file for appending at its end, creating it when createIfMissing.
     [[nodiscard]] virtual std::unique_ptr<FileWriter> openAppend(const std::string& path,
                                                                  bool createIfMissing) = 0;
@@ -90,6 +101,7 @@ public:
 struct TransferWays {
     bool directIo = true;   // writes that bypass the page cache (O_DIRECT)
     bool kernelCopy = true; // copies made by the kernel (copy_file_range)
+    bool moveAside = true;  // backups made by renaming, a new file taking the old one's place
 };
 
 // The system's own file system.
@@ -107,6 +119,9 @@ public:
     void copyOver(const std::string& from, const std::string& to) override;
     std::unique_ptr<FileWriter> openTruncated(const std::string& path) override;
     std::unique_ptr<FileWriter> openRewrite(const std::string& path, Rewrite how) override;
+    bool moveAside(const std::string& from, const std::string& to) override;
+    std::unique_ptr<FileWriter> openReplacement(const std::string& path,
+                                                const std::string& original) override;
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override;
     std::unique_ptr<FileWriter> createNew(const std::string& path) override;
     void remove(const std::string& path) override;

@@ -186,6 +186,18 @@ TEST_F(EncryptFailure, AFailedWriteRestoresTheFileAndKeepsTheBackup) {
     EXPECT_EQ(window.pointer(), Pointer::Default);
 }
 
+TEST_F(EncryptFailure, ABackupMadeByRenamingIsPutBackToo) {
+    files.allowMoveAside = true;
+    files.failWrite = 1;
+    encrypt();
+    EXPECT_NE(std::find(files.calls.begin(), files.calls.end(),
+                        "moveAside " + target + " " + target + ".bak"),
+              files.calls.end());
+    EXPECT_EQ(readFile(target), original);
+    EXPECT_EQ(readFile(target + ".bak"), original);
+    expectWarned(ENOSPC);
+}
+
 TEST_F(EncryptFailure, AFailedFlushRestoresTheFile) {
     files.failSync = 1;
     encrypt();

@@ -5,7 +5,10 @@
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TempDir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace vornal::test {
 namespace {
@@ -77,6 +80,51 @@ TEST_F(WritingOver, AWriteThatWouldPassTheReadingIsRefusedAndTheFileComesBack) {
     EXPECT_TRUE(rewrite.restore());
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(rewrite.backupPath()), old);
+}
+
+// Where the file can simply be renamed, it is its own backup and a new file takes its name.
+class MovedAside : public WritingOver {
+protected:
+    MovedAside() { files.allowMoveAside = true; }
+};
+
+TEST_F(MovedAside, TheNewFileIsFlushedBeforeTheBackupGoes) {
+    writeFile(target, "old words here");
+    InPlaceRewrite rewrite(files, target);
+    rewrite.makeBackup();
+    rewrite.beginOver();
+    EXPECT_EQ(readSome(rewrite.oldContent(), 100), "old words here");
+    rewrite.write("new, and longer than the old content was");
+    rewrite.finish();
+    ASSERT_TRUE(rewrite.discardBackup());
+    EXPECT_EQ(readFile(target), "new, and longer than the old content was");
+    EXPECT_FALSE(fileExists(rewrite.backupPath()));
+    const std::vector<std::string> expected = {"moveAside " + target + " " + target + ".bak",
+                                               "openRead " + target + ".bak",
+                                               "openReplacement " + target,
+                                               "write " + target,
+                                               "sync " + target,
+                                               "close " + target,
+                                               "remove " + target + ".bak"};
+    EXPECT_EQ(files.calls, expected);
+}
+
+TEST_F(MovedAside, AFailureAtAnyPointBringsTheOldContentBackAndKeepsTheBackup) {
+    for (const int writes : {-1, 0, 2}) { // -1: failed before the new file was made
+        writeFile(target, "the old content");
+        InPlaceRewrite rewrite(files, target);
+        rewrite.makeBackup();
+        if (writes >= 0) {
+            rewrite.begin();
+            for (int i = 0; i < writes; ++i) {
+                rewrite.write("partial ");
+            }
+        }
+        EXPECT_TRUE(rewrite.restore());
+        EXPECT_EQ(readFile(target), "the old content") << writes;
+        EXPECT_EQ(readFile(rewrite.backupPath()), "the old content") << writes;
+        std::filesystem::remove(rewrite.backupPath());
+    }
 }
 
 } // namespace

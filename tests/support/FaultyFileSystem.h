@@ -17,7 +17,8 @@ namespace vornal::test {
 // The real file system with faults on demand, for testing the operations that must never
 // lose a file. Every call is recorded in `calls` before it is forwarded or failed:
 //   "readAll a", "copyToNew a b", "copyOver a b", "openTruncated a", "openRewrite a",
-//   "openAppend a", "createNew a", "write a", "sync a", "close a", "remove a", "createDirectory a"
+//   "openAppend a", "createNew a", "moveAside a b", "openReplacement a", "write a", "sync a",
+//   "close a", "remove a", "createDirectory a"
 // so that a test can check the order, e.g. that the backup exists before the target is
 // emptied. Queries (canOpenForReading, exists, size, sizeOpenForReadWrite, freeSpace) are
 // not recorded.
@@ -46,6 +47,10 @@ public:
     bool failCopyOver = false;
     bool failReadAll = false;
     bool failOpenTruncated = false;
+
+    // Backups by renaming, as the real file system makes them where it can; off, every
+    // backup is a copy.
+    bool allowMoveAside = false;
 
     // Called with the write's number before each write is carried out.
     std::function<void(int)> onWrite;
@@ -101,6 +106,19 @@ public:
         record("openRewrite " + path);
         failIf(failOpenTruncated, EACCES);
         return wrap(real_.openRewrite(path, how), path);
+    }
+    bool moveAside(const std::string& from, const std::string& to) override {
+        if (!allowMoveAside) {
+            return false;
+        }
+        record("moveAside " + from + " " + to);
+        return real_.moveAside(from, to);
+    }
+    std::unique_ptr<FileWriter> openReplacement(const std::string& path,
+                                                const std::string& original) override {
+        record("openReplacement " + path);
+        failIf(failOpenTruncated, EACCES);
+        return wrap(real_.openReplacement(path, original), path);
     }
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override {
         record("openAppend " + path);
