@@ -96,7 +96,7 @@ void InPlaceRewrite::beginOver() {
     if (movedAside_) {
         // The old content is in the backup, out of the writing's way.
         reader_ = files_.openRead(backup_);
-        writer_ = files_.openReplacement(target_, backup_);
+        begin();
         return;
     }
     auto reader = std::make_unique<CountingReader>(files_.openRead(target_));
