@@ -41,10 +41,13 @@ std::string pathFromText(const std::u16string& text) {
     return utf16ToUtf8(text);
 }
 
+std::u16string typedPath(FileSystem& files, const std::u16string& text) {
+    return files.exists(pathFromText(text)) ? text : trimBlanks(text);
+}
+
 void ShowFileSize(Window& window, FileSystem& files) {
-    // The path as the probe uses it: blanks around it are not part of the name.
-    const std::uint64_t length = files.sizeOpenForReadWrite(
-        pathFromText(std::u16string(trimBlanks(std::u16string_view(window.text(Ctl::filepath))))));
+    const std::uint64_t length =
+        files.sizeOpenForReadWrite(pathFromText(typedPath(files, window.text(Ctl::filepath))));
     window.setText(Ctl::labelFileSize, fileSizeText(length));
 }
 

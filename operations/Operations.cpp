@@ -154,7 +154,7 @@ ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile) {
     ProcessState& st = ctx.state;
     Window& w = ctx.window;
     ProbeResult result;
-    st.CurrentPath = trimBlanks(strFile);
+    st.CurrentPath = typedPath(ctx.files, strFile);
     if (st.CurrentPath.empty()) {
         w.FlashFailure(u"Please select a filename or enter a filepath.");
         return result;

@@ -11,7 +11,7 @@ namespace vornal {
 struct ProcessState {
     bool FileMode = true;                  // the source is the file in filepath, not the string box
     bool EncryptMode = true;               // the running operation encrypts; selects the probe
-    std::u16string CurrentPath;            // the trimmed path being processed
+    std::u16string CurrentPath;            // the path being processed (typedPath)
     std::int64_t CurrentLength = 0;        // bytes of the file last read by the probe
     std::atomic<float> ElapsedSeconds = 0; // seconds counted since an operation began
     std::atomic<bool> ElapsedStopped = false; // while true the elapsed-time tick does nothing

@@ -4,6 +4,7 @@
 #include "app/cli/CliWindow.h"
 #include "app/cli/KeyInput.h"
 #include "log/OperationLog.h"
+#include "operations/FileDisplay.h"
 #include "operations/Operations.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
@@ -85,7 +86,7 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
         }
         bool large = false;
         try {
-            large = files.size(name) >= kProgressFrom;
+            large = files.size(pathFromText(typedPath(files, *path))) >= kProgressFrom;
         } catch (const RunError&) {
             // The probe reports a file it cannot read.
         }

@@ -101,6 +101,14 @@ TEST_F(CliFiles, NamesWithBlanksAndShellCharactersAreFilesLikeAnyOther) {
     EXPECT_EQ(readFile(odd), "odd name ");
 }
 
+TEST_F(CliFiles, ANameEndingInABlankIsThatFileNotItsNeighbour) {
+    writeFile(dir.file("notes "), "with the blank");
+    writeFile(dir.file("notes"), "without");
+    ASSERT_EQ(cli({"encrypt", "--key-env", "VK", dir.file("notes ")}).exitCode, 0);
+    EXPECT_EQ(readFile(dir.file("notes")), "without");
+    EXPECT_NE(readFile(dir.file("notes ")).find("File encrypted by"), std::string::npos);
+}
+
 // Kills the command at random moments of a multi-megabyte encryption: whatever the
 // moment, the original is still there, as the file, as its backup, or encrypted whole.
 TEST_F(CliFiles, AKillAtAnyMomentLosesNothing) {

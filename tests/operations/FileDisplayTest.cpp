@@ -104,11 +104,24 @@ protected:
     }
 };
 
-TEST_F(ShowFileSizeTest, ShowsTheSizeOfTheFileNamedIgnoringBlanksAround) {
+// The path as typed when a file has that name (names may end in a blank), else without
+// the blanks around it.
+TEST_F(ShowFileSizeTest, ShowsTheSizeOfTheFileThePathMeans) {
     writeFile(path, std::string(3000, 'x'));
-    select("  " + path + "  ");
-    ShowFileSize(window, files);
-    EXPECT_EQ(window.text(Ctl::labelFileSize), u"File size: 2.92 kb");
+    writeFile(dir.file("notes "), std::string(2000, 'x'));
+    writeFile(dir.file("notes"), "x");
+    writeFile(dir.file("lone "), std::string(1024, 'x'));
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"  " + path + "  ", u"File size: 2.92 kb"},
+        {dir.file("notes "), u"File size: 1.95 kb"},
+        {dir.file("notes") + "  ", u"File size: 1 bytes"},
+        {dir.file("lone "), u"File size: 1 kb"},
+    };
+    for (const auto& [typed, shown] : cases) {
+        select(typed);
+        ShowFileSize(window, files);
+        EXPECT_EQ(window.text(Ctl::labelFileSize), shown) << typed;
+    }
 }
 
 TEST_F(ShowFileSizeTest, MissingFileThrowsAndKeepsTheLabel) {

@@ -69,6 +69,7 @@ TEST_F(StartCommand, OnlyInputsFromTheThresholdUpAskFirst) {
 
     events.clear();
     sparseFile(kLargeInput);
+    window.setText(Ctl::filepath, u" " + window.text(Ctl::filepath)); // the probe's file
     window.messages.answers = {MsgAnswer::Cancel};
     start();
     ASSERT_EQ(window.messages.boxes.size(), 1u);
