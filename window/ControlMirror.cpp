@@ -140,6 +140,8 @@ QColor ControlMirror::colour(Colour c) {
 }
 
 void ControlMirror::changed(Ctl c, Prop p) {
+    // A handler run by what is shown here may change the model again.
+    const bool outer = applying_;
     applying_ = true;
     switch (p) {
     case Prop::Text:
@@ -167,7 +169,7 @@ void ControlMirror::changed(Ctl c, Prop p) {
         showNumber(c);
         break;
     }
-    applying_ = false;
+    applying_ = outer;
 }
 
 void ControlMirror::showText(Ctl c) {
@@ -279,8 +281,12 @@ void ControlMirror::connectEdits() {
     for (auto [c, edit] :
          {std::pair{Ctl::filepath, c_.filepath}, std::pair{Ctl::txtPass1, c_.txtPass1},
           std::pair{Ctl::txtPass2, c_.txtPass2}}) {
-        QObject::connect(edit, &QLineEdit::textEdited, edit, [this, c = c](const QString& text) {
-            model_.setText(c, text.toStdU16String());
+        // Whatever changed the text (typing, an input method, assistive technology, code),
+        // the model holds what the box shows; what the model itself shows is already there.
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [this, c = c](const QString& text) {
+            if (!applying_) {
+                model_.setText(c, text.toStdU16String());
+            }
         });
     }
     QObject::connect(c_.stringpath, &QPlainTextEdit::textChanged, c_.stringpath, [this] {

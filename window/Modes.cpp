@@ -97,8 +97,9 @@ void selectOption(Window& w, Ctl option) {
     default:
         return;
     }
-    w.setValue(option, 1);
+    // The other first, so that whoever watches the option sees the pair settled.
     w.setValue(other, 0);
+    w.setValue(option, 1);
 }
 
 void LockInputs(Window& w) {

@@ -16,8 +16,9 @@ void optString_Click(Window& window, ProcessState& state);
 void encryption_Click(Window& window);
 void decryption_Click(Window& window);
 
-// Selects option and clears the other option of its pair (optFile/optString,
-// encryption/decryption), without running a handler.
+// Clears the other option of option's pair (optFile/optString, encryption/decryption) and
+// selects option. It runs no handler itself; the window runs the handler of an option that
+// becomes selected.
 void selectOption(Window& window, Ctl option);
 
 // While an operation runs: the radio groups and the key boxes cannot be changed.

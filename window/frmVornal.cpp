@@ -109,10 +109,17 @@ frmVornal::frmVornal(FormServices services)
 frmVornal::~frmVornal() = default;
 
 void frmVornal::connectControls() {
-    // Options: the model learns the selection first, then the option's handler runs.
+    // An option's handler runs whenever the option becomes selected, whatever selected it: a
+    // click, the keyboard, assistive technology or the model. The model learns the
+    // selection first, unless it made it.
     const auto option = [this](QRadioButton* button, Ctl ctl, void (frmVornal::*handler)()) {
-        connect(button, &QRadioButton::clicked, this, [this, ctl, handler] {
-            selectOption(model_, ctl);
+        connect(button, &QAbstractButton::toggled, this, [this, ctl, handler](bool on) {
+            if (!on) {
+                return;
+            }
+            if (model_.value(ctl) == 0) {
+                selectOption(model_, ctl);
+            }
             (this->*handler)();
         });
     };

@@ -4,6 +4,9 @@
 
 #include "tests/window/FormFixture.h"
 
+#include <QAccessible>
+#include <functional>
+
 namespace vornal::test {
 namespace {
 
@@ -29,15 +32,30 @@ TEST_F(Modes, StartInFileModeEncrypting) {
     EXPECT_TRUE(form->state().FileMode);
 }
 
-TEST_F(Modes, Label3FollowsSourceAndDirectionInEveryCombination) {
-    click("decryption");
-    EXPECT_EQ(label3(), "Enter path of file to decrypt:");
-    click("optString");
-    EXPECT_EQ(label3(), "Enter string to decrypt:");
-    click("encryption");
-    EXPECT_EQ(label3(), "Enter string to encrypt:");
-    click("optFile");
-    EXPECT_EQ(label3(), "Enter path of file to encrypt:");
+// A click, or a screen reader's toggle action: the option's handler runs either way.
+TEST_F(Modes, Label3AndTheSourceFollowEveryCombinationHoweverChosen) {
+    const std::function<void(const char*)> ways[] = {
+        [this](const char* option) { click(option); },
+        [this](const char* option) {
+            QAccessible::queryAccessibleInterface(get(option))
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::toggleAction());
+        },
+    };
+    for (const auto& choose : ways) {
+        choose("decryption");
+        EXPECT_EQ(label3(), "Enter path of file to decrypt:");
+        choose("optString");
+        EXPECT_EQ(label3(), "Enter string to decrypt:");
+        EXPECT_FALSE(form->state().FileMode);
+        EXPECT_TRUE(shown("stringpath"));
+        choose("encryption");
+        EXPECT_EQ(label3(), "Enter string to encrypt:");
+        choose("optFile");
+        EXPECT_EQ(label3(), "Enter path of file to encrypt:");
+        EXPECT_TRUE(form->state().FileMode);
+        EXPECT_TRUE(shown("filepath"));
+    }
 }
 
 TEST_F(Modes, DirectionSetsTheStartCaptionAndTheKeyPromptOnly) {

@@ -6,6 +6,7 @@
 #include "operations/StartCommand.h"
 #include "tests/window/FormFixture.h"
 
+#include <QAccessible>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -51,6 +52,16 @@ protected:
     }
     void click(const char* name) { QTest::mouseClick(get(name), Qt::LeftButton); }
     void choose(const char* option) { get<QRadioButton>(option)->click(); }
+    // What a screen reader does: the option's toggle action, a box's editable text.
+    void toggle(const char* option) {
+        QAccessibleActionInterface* actions =
+            QAccessible::queryAccessibleInterface(get(option))->actionInterface();
+        ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+    }
+    QAccessibleEditableTextInterface& editable(const char* box) {
+        return *QAccessible::queryAccessibleInterface(get(box))->editableTextInterface();
+    }
     // Words enough for many pieces when the engine works in small batches.
     static std::string manyWords() {
         std::string text;
@@ -102,6 +113,49 @@ TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     ASSERT_NE(decryptedRow, std::string::npos);
     EXPECT_LT(encryptedRow, decryptedRow);
     EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathAndTheDirectionThatRun) {
+    writeFile(target, "attack at dawn");
+    load();
+    editable("filepath").insertText(0, QString::fromStdString(target));
+    toggle("decryption");
+    EXPECT_EQ(text("btnSTART"), "Decrypt!");
+    EXPECT_EQ(text("Label3"), "Enter path of file to decrypt:");
+    typeKeys(QStringLiteral("k3y"));
+    enter();
+    EXPECT_EQ(pauser.looks, flashLooks(u"File Not Encrypted with Vornal, Cannot Decrypt"));
+    EXPECT_EQ(readFile(target), "attack at dawn");
+    toggle("encryption");
+    EXPECT_EQ(text("btnSTART"), "Encrypt!");
+    typeKeys(QStringLiteral("k3y"));
+    enter();
+    EXPECT_TRUE(readFile(target).ends_with(kMarkerLine));
+    expectIdleAndUsable("Encrypt!");
+}
+
+// The key boxes hold what they show, however it got there: the confirmation typed next is
+// measured against the key as it now reads.
+TEST_F(RunFromWindow, KeyBoxesChangedByAssistiveTechnologyCountAsTheyRead) {
+    load();
+    const struct {
+        const char* box;
+        std::function<void(QAccessibleEditableTextInterface&)> edit;
+        const char* typed;
+    } cases[] = {
+        {"txtPass2", [](auto& e) { e.deleteText(0, 3); }, "ab"},
+        {"txtPass1", [](auto& e) { e.replaceText(0, 3, QStringLiteral("abcdef")); }, "de"},
+        {"txtPass1", [](auto& e) { e.insertText(1, QStringLiteral("xyz")); }, "de"},
+    };
+    for (const auto& c : cases) {
+        typeKeys(QStringLiteral("abc"));
+        c.edit(editable(c.box));
+        QTest::keyClicks(get<QLineEdit>("txtPass2"), QString::fromLatin1(c.typed));
+        EXPECT_TRUE(messages.boxes.empty()) << c.box << " then " << c.typed;
+        EXPECT_EQ(form->window().text(Ctl::txtPass1), text("txtPass1").toStdU16String());
+        EXPECT_EQ(form->window().text(Ctl::txtPass2), text("txtPass2").toStdU16String());
+        messages.boxes.clear();
+    }
 }
 
 TEST_F(RunFromWindow, AStringRoundTripsThroughTheStringBox) {
