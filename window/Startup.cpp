@@ -3,6 +3,11 @@
 #include "operations/FileFormat.h"
 #include "platform/RunError.h"
 
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vornal {
 
 namespace {
@@ -30,25 +35,55 @@ std::u16string commandLineText(const std::vector<std::u16string>& arguments) {
     return trimBlanks(text);
 }
 
-std::optional<StartupFile> parseCommandLine(std::u16string_view text) {
-    const std::u16string line = trimBlanks(text);
+std::optional<StartupFile>
+parseCommandLine(const std::vector<std::u16string>& arguments,
+                 const std::function<bool(const std::u16string&)>& names) {
+    const std::u16string line = commandLineText(arguments);
     if (line.empty()) {
         return std::nullopt;
     }
     StartupFile file;
+    if (names(line)) {
+        file.path = line;
+        file.plainPath = true;
+        return file;
+    }
+    if (line.size() >= 3 && line[2] != u' ') {
+        // Several paths: the first.
+        file.path = *std::find_if(arguments.begin(), arguments.end(),
+                                  [](const std::u16string& a) { return !trimBlanks(a).empty(); });
+        file.plainPath = true;
+        return file;
+    }
     if (line.size() >= 4) {
         file.path = line.substr(3);
     }
-    if (line.size() >= 2) {
-        char16_t letter = line[1];
-        if (letter == u'E' || letter == u'D') {
-            letter = static_cast<char16_t>(letter - u'A' + u'a');
-        }
-        if (letter == u'e' || letter == u'd') {
-            file.direction = letter;
-        }
+    char16_t letter = line.size() >= 2 ? line[1] : u' ';
+    if (letter == u'E' || letter == u'D') {
+        letter = static_cast<char16_t>(letter - u'A' + u'a');
+    }
+    if (letter == u'e' || letter == u'd') {
+        file.direction = letter;
     }
     return file;
+}
+
+bool endsEncrypted(const std::string& path) {
+    constexpr off_t kTail = 4096;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    std::string tail;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const off_t from = std::max<off_t>(0, st.st_size - kTail);
+        tail.resize(static_cast<std::size_t>(st.st_size - from));
+        const ssize_t got = ::pread(fd, tail.data(), tail.size(), from);
+        tail.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    ::close(fd);
+    return tail.find(kMarkerLine) != std::string::npos;
 }
 
 std::string previousFolderPath(const std::string& programFolder) {

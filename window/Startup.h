@@ -21,15 +21,26 @@ inline constexpr const char* kSettingsKey = "RUN";
 // trimmed of blanks.
 [[nodiscard]] std::u16string commandLineText(const std::vector<std::u16string>& arguments);
 
-// What a non-empty command line asks for: the path (characters 4 to the end, quotes kept,
-// empty when there are fewer) and the direction letter (character 2 in lower case) when it
-// is 'e' or 'd'.
+// What a command line asks for: the path to load, and the direction when the line gives it.
 struct StartupFile {
     std::u16string path;
-    std::optional<char16_t> direction;
+    std::optional<char16_t> direction; // 'e' or 'd'
+    bool plainPath = false;            // no switch: the file itself decides the direction
 };
-// Absent when the trimmed text is empty.
-[[nodiscard]] std::optional<StartupFile> parseCommandLine(std::u16string_view text);
+// The switch form "/e PATH" or "/d PATH" (in the argument text: character 2 the direction
+// letter, in either case; characters 4 to the end the path, quotes kept, empty when there
+// are fewer) applies when the whole text names no file and character 3 is a blank or
+// missing. Any other text is a plain path, as a file manager passes it: the whole text
+// when it names a file, else the first argument. Absent when the text is empty. names
+// answers whether a path text names a file.
+[[nodiscard]] std::optional<StartupFile>
+parseCommandLine(const std::vector<std::u16string>& arguments,
+                 const std::function<bool(const std::u16string&)>& names);
+
+// Whether the file ends encrypted: the marker line within its last few kilobytes, where it
+// ends every encrypted file even after an editor added a line end. Reads only that much,
+// whatever the size; false when the file cannot be read.
+[[nodiscard]] bool endsEncrypted(const std::string& path);
 
 // <program folder>/prevdir.tmp
 [[nodiscard]] std::string previousFolderPath(const std::string& programFolder);

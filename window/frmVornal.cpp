@@ -344,7 +344,7 @@ void frmVornal::btnClearHis_Click() {
     }
 }
 
-void frmVornal::Form_Load(const std::u16string& commandLine) {
+void frmVornal::Form_Load(const std::vector<std::u16string>& arguments) {
     runFirstStart(s_.settings, s_.files, s_.programFolder, s_.firstRun);
     state_.FileMode = true;
     CenterWindow();
@@ -353,25 +353,32 @@ void frmVornal::Form_Load(const std::u16string& commandLine) {
     ArrangeTitleBar();
     RestorePreviousFolder();
     show();
-    applyCommandLine(commandLine);
+    applyCommandLine(arguments);
 }
 
-void frmVornal::applyCommandLine(const std::u16string& commandLine) {
-    const std::optional<StartupFile> file = parseCommandLine(commandLine);
+void frmVornal::applyCommandLine(const std::vector<std::u16string>& arguments) {
+    const std::optional<StartupFile> file =
+        parseCommandLine(arguments, [this](const std::u16string& path) {
+            return FileExists(s_.files, pathFromText(path));
+        });
     if (!file) {
         return;
     }
     model_.setText(Ctl::filepath, file->path);
-    if (!FileExists(s_.files, pathFromText(file->path))) {
+    const std::string path = pathFromText(typedPath(s_.files, file->path));
+    if (!FileExists(s_.files, path)) {
         model_.FlashFailure(u"The file you selected could not be found.");
         return;
     }
-    if (file->direction == u'e') {
+    std::optional<char16_t> direction = file->direction;
+    if (file->plainPath) {
+        direction = endsEncrypted(path) ? u'd' : u'e';
+    }
+    // Selecting an option runs its handler; one already selected shows its texts already.
+    if (direction == u'e') {
         selectOption(model_, Ctl::encryption);
-        encryption_Click();
-    } else if (file->direction == u'd') {
+    } else if (direction == u'd') {
         selectOption(model_, Ctl::decryption);
-        decryption_Click();
     }
     showFileSizeOrDenied();
 }

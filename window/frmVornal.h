@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vornal {
 
@@ -66,9 +67,9 @@ public:
     frmVornal& operator=(const frmVornal&) = delete;
 
     // Start-up: first run, modes, placement, "Ready.", caption, title bar and the saved
-    // folder; then the window is shown and the command line (the argument text after the
+    // folder; then the window is shown and the command line (the arguments after the
     // program name) applied, so that a failure flashes where the user sees it.
-    void Form_Load(const std::u16string& commandLine);
+    void Form_Load(const std::vector<std::u16string>& arguments);
 
     // What the operations run against, and the program-wide state they share.
     [[nodiscard]] WindowModel& window() noexcept { return model_; }
@@ -124,7 +125,7 @@ private:
     void startInCurrentFolder();
     void CenterWindow();
     void ArrangeTitleBar();
-    void applyCommandLine(const std::u16string& commandLine);
+    void applyCommandLine(const std::vector<std::u16string>& arguments);
     // ShowFileSize, or "File size: N/A" and the access message when the file cannot be
     // opened for reading and writing.
     void showFileSizeOrDenied();

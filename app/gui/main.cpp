@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     // Fusion paints the colours the window gives its panel, boxes and lists.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    // The argument text after the program name; Qt's own options are already taken out.
+    // The arguments after the program name; Qt's own options are already taken out.
     std::vector<std::u16string> arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
@@ -57,6 +57,6 @@ int main(int argc, char** argv) {
     vornal::frmVornal form(
         {files, settings, drives, messages, pauser, processExit, log, firstRun, folder, &tools});
     messages.setParent(&form);
-    form.Form_Load(vornal::commandLineText(arguments));
+    form.Form_Load(arguments);
     return QApplication::exec();
 }

@@ -25,7 +25,7 @@ protected:
         form = std::make_unique<frmVornal>(
             FormServices{files, settings, drives, messages, pauser, processExit, log,
                          FirstRunSteps{[] {}, [] {}}, home.path(), &tools});
-        form->Form_Load(u"");
+        form->Form_Load({});
         pauser.looks.clear();
         return *form;
     }

@@ -136,9 +136,15 @@ protected:
                          home.path(), nullptr, engine});
         return *form;
     }
-    frmVornal& load(const std::u16string& commandLine = u"") {
-        makeForm().Form_Load(commandLine);
+    // Starts the window with these arguments after the program name.
+    frmVornal& loadWith(const std::vector<std::u16string>& arguments) {
+        makeForm().Form_Load(arguments);
         return *form;
+    }
+    // Starts the window with the command line as one argument, or none.
+    frmVornal& load(const std::u16string& commandLine = u"") {
+        return loadWith(commandLine.empty() ? std::vector<std::u16string>{}
+                                            : std::vector<std::u16string>{commandLine});
     }
 
     template <typename T = QWidget>

@@ -2,6 +2,8 @@
 // and the exit command.
 #include "window/Startup.h"
 
+#include "operations/FileDisplay.h"
+#include "operations/FileFormat.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "tests/window/FormFixture.h"
@@ -181,14 +183,62 @@ TEST_F(CommandLine, AFileThatCannotBeOpenedForWritingStillCompletesStartUp) {
     EXPECT_EQ(text("Status"), "Ready.");
 }
 
-TEST(CommandLineText, ArgumentsAreJoinedByBlanksAndTrimmed) {
+// What a file manager passes: the path alone, the direction read from the file.
+TEST_F(CommandLine, APlainPathLoadsTheFileInTheDirectionItsContentAsks) {
+    const std::string encrypted = drive.file("secret.txt");
+    writeFile(encrypted, std::string(900, 'A') + ":\r" + std::string(kMarkerLine) + "\n");
+    const struct {
+        std::vector<std::u16string> arguments;
+        const char* path;
+        const char* option;
+        const char* caption;
+    } cases[] = {
+        {{path16()}, "plain.txt", "encryption", "Encrypt!"},
+        {{utf8ToUtf16(encrypted).value(), path16()}, "secret.txt", "decryption", "Decrypt!"},
+    };
+    for (const auto& c : cases) {
+        loadWith(c.arguments);
+        EXPECT_EQ(text("filepath").toStdString(), drive.file(c.path));
+        EXPECT_TRUE(get<QRadioButton>(c.option)->isChecked()) << c.path;
+        EXPECT_EQ(text("btnSTART"), c.caption);
+        EXPECT_EQ(text("labelFileSize").toStdU16String(),
+                  fileSizeText(readFile(drive.file(c.path)).size()));
+        EXPECT_TRUE(pauser.looks.empty());
+        form.reset();
+    }
+    load(u"/no/such/file.txt");
+    EXPECT_EQ(text("filepath"), "/no/such/file.txt");
+    EXPECT_EQ(pauser.looks, flashLooks(u"The file you selected could not be found."));
+    EXPECT_EQ(text("btnSTART"), "Encrypt!");
+}
+
+TEST(CommandLineText, TheSwitchFormWhereItAppliesAndAPlainPathElsewhere) {
     EXPECT_EQ(commandLineText({}), u"");
     EXPECT_EQ(commandLineText({u"  /e", u"/tmp/a b.txt  "}), u"/e /tmp/a b.txt");
-    const auto parsed = parseCommandLine(u"  /e /tmp/a b.txt ");
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->path, u"/tmp/a b.txt");
-    EXPECT_EQ(parsed->direction, u'e');
-    EXPECT_FALSE(parseCommandLine(u"   "));
+    const auto names = [](const std::u16string& path) { return path == u"ab cd"; };
+    const struct {
+        std::vector<std::u16string> arguments;
+        std::u16string path;
+        std::optional<char16_t> direction;
+        bool plain;
+    } cases[] = {
+        {{u"  /e", u"/tmp/a b.txt "}, u"/tmp/a b.txt", u'e', false},
+        {{u"-D x"}, u"x", u'd', false},
+        {{u"/q /x"}, u"/x", std::nullopt, false},
+        {{u"/d"}, u"", u'd', false},
+        {{u"/home/ann/notes.txt", u"/tmp/b"}, u"/home/ann/notes.txt", std::nullopt, true},
+        {{u"ab cd"}, u"ab cd", std::nullopt, true},
+        {{u"ab", u"cd"}, u"ab cd", std::nullopt, true},
+        {{u"ab ce"}, u"ce", std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parseCommandLine(c.arguments, names);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->path, c.path);
+        EXPECT_EQ(parsed->direction, c.direction);
+        EXPECT_EQ(parsed->plainPath, c.plain);
+    }
+    EXPECT_FALSE(parseCommandLine({u"   "}, names));
 }
 
 class ExitCommand : public FormFixture {};
