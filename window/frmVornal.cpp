@@ -14,6 +14,7 @@
 #include "window/ImageButton.h"
 #include "window/Modes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -265,6 +266,10 @@ StartCommandHooks frmVornal::startHooks() {
             s_.processExit.exitNow();
             return false;
         }
+        if (sessionEnding_) {
+            Command4_Click(); // the run has put its file back
+            return false;
+        }
         if (closePending_) {
             closePending_ = false;
             QTimer::singleShot(0, this, [this] { close(); });
@@ -500,6 +505,19 @@ void frmVornal::Command4_Click() {
         // The program ends all the same.
     }
     s_.processExit.exitNow();
+}
+
+void frmVornal::endSession() {
+    if (!runner_.running()) {
+        Command4_Click();
+        return;
+    }
+    sessionEnding_ = true;
+    runner_.requestCancel();
+    // A question open now must not hold the run: closing it answers as Escape would.
+    if (QWidget* box = QApplication::activeModalWidget()) {
+        box->close();
+    }
 }
 
 void frmVornal::closeEvent(QCloseEvent* event) {

@@ -103,6 +103,10 @@ public:
     // start command's question.
     void Image2_Click();
     void Image3_Click();
+    // The desktop session ends (logout, SIGTERM): a close request that asks nothing. Idle,
+    // the exit command runs; during a run, the run stops as a confirmed cancellation stops
+    // it, its file put back, and then the exit command runs.
+    void endSession();
 
 protected:
     // Form_QueryUnload: every close request runs the exit command.
@@ -143,8 +147,9 @@ private:
     std::map<QString, QString> driveFolders_;
     OperationRunner runner_{*this, model_};
     GeneralControlModule::TitleBarState titleBar_;
-    bool endRequested_ = false; // the user confirmed ending the program mid-run
-    bool closePending_ = false; // a close request waits for the run to end
+    bool endRequested_ = false;  // the user confirmed ending the program mid-run
+    bool closePending_ = false;  // a close request waits for the run to end
+    bool sessionEnding_ = false; // the session ends: the run stops, then the exit command
 };
 
 } // namespace vornal

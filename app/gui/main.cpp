@@ -13,6 +13,7 @@
 #include "tools/modMakeFiles.h"
 #include "tools/modSysInfo.h"
 #include "window/Pauser.h"
+#include "window/SessionEnd.h"
 #include "window/Startup.h"
 #include "window/frmVornal.h"
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
     vornal::frmVornal form(
         {files, settings, drives, messages, pauser, processExit, log, firstRun, folder, &tools});
     messages.setParent(&form);
+    // A logout or SIGTERM is a close request: the exit command, after any run is undone.
+    vornal::SessionEnd sessionEnd([&form] { form.endSession(); });
     form.Form_Load(arguments);
     return QApplication::exec();
 }

@@ -5,10 +5,13 @@
 #include "operations/FileFormat.h"
 #include "operations/StartCommand.h"
 #include "tests/window/FormFixture.h"
+#include "window/SessionEnd.h"
 
 #include <QAccessible>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <thread>
 
 namespace vornal::test {
@@ -265,6 +268,37 @@ TEST_F(CancelFromWindow, ConfirmingPutsTheFileBackAndEndsTheProgramWithoutTheExi
     EXPECT_EQ(readFile(target + ".bak"), original); // the backup stays
     EXPECT_FALSE(fileExists(home.file("prevdir.tmp")));
     EXPECT_EQ(logText().find("Success"), std::string::npos);
+}
+
+// A logout or SIGTERM mid-run asks nothing: the run stops and puts the file back, then the
+// exit command saves the folder and ends the program.
+TEST_F(CancelFromWindow, TheSessionEndingMidRunPutsTheFileBackThenRunsTheExitCommand) {
+    SessionEnd session([this] { form->endSession(); });
+    const std::function<void()> endings[] = {
+        [] { ::raise(SIGTERM); },
+        [] {
+            QEvent quit(QEvent::Quit); // the session manager's end of the session
+            QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+        },
+    };
+    smallBatches();
+    for (const auto& ending : endings) {
+        processExit.calls = 0;
+        pick(original);
+        form->window().addObserver(midRun);
+        midRun.when = [this, from = files.writes] { return files.writes >= from + 2; };
+        midRun.action = ending;
+        typeKeys(QStringLiteral("key"));
+        enter();
+        EXPECT_FALSE(midRun.action) << "the run ended before it was half done";
+        EXPECT_TRUE(messages.boxes.empty());
+        EXPECT_EQ(processExit.calls, 1);
+        EXPECT_EQ(readFile(target), original);
+        EXPECT_EQ(readFile(home.file("prevdir.tmp")), drive.path() + "\r\n");
+        EXPECT_EQ(logText().find("Success"), std::string::npos);
+        std::filesystem::remove(home.file("prevdir.tmp"));
+        std::filesystem::remove(target + ".bak");
+    }
 }
 
 TEST_F(CancelFromWindow, TheCloseImageAsksTooAndDecliningLetsTheRunFinish) {

@@ -9,8 +9,15 @@
 #include "tests/window/FormFixture.h"
 
 #include <QSettings>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace vornal::test {
 namespace {
@@ -259,6 +266,54 @@ TEST_F(ExitCommand, ClosingTheWindowRunsItEvenWhenTheFolderNeverChanged) {
     form->close();
     EXPECT_EQ(readFile(home.file("prevdir.tmp")), QDir::currentPath().toStdString() + "\r\n");
     EXPECT_EQ(processExit.calls, 1);
+}
+
+// The program itself, ended as a logout ends every process.
+TEST_F(ExitCommand, SigtermRunsItInTheRealProgram) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e);
+    }
+    env.push_back("VORNAL_HOME=" + home.path());
+    env.push_back("XDG_CONFIG_HOME=" + drive.file("config")); // a first run, in here
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    const std::string program = VORNAL_GUI_PATH;
+    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (::chdir(drive.path().c_str()) != 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0) {
+            _exit(126);
+        }
+        ::execve(program.c_str(), argv, envp.data());
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // The first run writes these after the program has begun to listen for the signal.
+    const auto waitFor = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 2000; ++i) {
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    EXPECT_TRUE(waitFor([&] { return fileExists(home.file("text/about.txt")); }));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the program did not end";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile(home.file("prevdir.tmp")), fs::canonical(drive.path()).string() + "\r\n");
 }
 
 TEST_F(ExitCommand, TheHiddenExitButtonIsTheExitCommand) {
