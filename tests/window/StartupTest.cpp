@@ -131,45 +131,55 @@ protected:
     CommandLine() { writeFile(target, std::string(2048, 'x')); }
 };
 
-TEST_F(CommandLine, UpperCaseDSelectsDecryptionLoadsThePathAndShowsTheSize) {
-    load(u"/D " + path16());
-    EXPECT_EQ(text("filepath").toStdString(), target);
-    EXPECT_TRUE(get<QRadioButton>("decryption")->isChecked());
-    EXPECT_EQ(text("btnSTART"), "Decrypt!");
-    EXPECT_EQ(text("Label3"), "Enter path of file to decrypt:");
-    EXPECT_EQ(text("labelFileSize"), "File size: 2 kb");
-    EXPECT_TRUE(pauser.looks.empty());
-    EXPECT_TRUE(form->state().FileMode);
+// The switch form's letter, in either case, or for a path alone (what a file manager
+// passes) the file's own content, chooses the direction; any other letter keeps it.
+TEST_F(CommandLine, LoadsTheFileInTheDirectionTheLineOrTheFileAsks) {
+    const std::string encrypted = drive.file("secret.txt");
+    writeFile(encrypted, std::string(900, 'A') + ":\r" + std::string(kMarkerLine) + "\n");
+    const std::u16string secret = utf8ToUtf16(encrypted).value();
+    const struct {
+        std::vector<std::u16string> arguments;
+        const char* path;
+        bool decrypt;
+    } cases[] = {
+        {{u"/D " + path16()}, "plain.txt", true},  {{u"-E " + path16()}, "plain.txt", false},
+        {{u"/x " + path16()}, "plain.txt", false}, {{u"/x " + secret}, "secret.txt", false},
+        {{path16()}, "plain.txt", false},          {{secret, path16()}, "secret.txt", true},
+    };
+    for (const auto& c : cases) {
+        loadWith(c.arguments);
+        EXPECT_EQ(text("filepath").toStdString(), drive.file(c.path));
+        EXPECT_TRUE(get<QRadioButton>(c.decrypt ? "decryption" : "encryption")->isChecked())
+            << c.path;
+        EXPECT_EQ(text("btnSTART"), c.decrypt ? "Decrypt!" : "Encrypt!");
+        EXPECT_EQ(text("Label3"),
+                  c.decrypt ? "Enter path of file to decrypt:" : "Enter path of file to encrypt:");
+        EXPECT_EQ(text("labelFileSize").toStdU16String(),
+                  fileSizeText(readFile(drive.file(c.path)).size()));
+        EXPECT_TRUE(pauser.looks.empty());
+        EXPECT_TRUE(form->state().FileMode);
+        form.reset();
+    }
 }
 
-TEST_F(CommandLine, UpperCaseESelectsEncryptionAndOtherLettersKeepTheDirection) {
-    load(u"-E " + path16());
-    EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
-    EXPECT_EQ(text("btnSTART"), "Encrypt!");
-    form.reset();
-    load(u"/x " + path16());
-    EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
-    EXPECT_EQ(text("filepath").toStdString(), target);
-    EXPECT_EQ(text("labelFileSize"), "File size: 2 kb");
-}
-
-TEST_F(CommandLine, OneToThreeCharactersGiveAnEmptyPathAndTheNotFoundMessage) {
-    for (const std::u16string line : {u"/", u"/d", u"/d "}) {
+// One to three characters give an empty path; quotes stay part of the path.
+TEST_F(CommandLine, APathThatNamesNoFileIsShownWithTheNotFoundMessage) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"/", u""},
+        {u"/d", u""},
+        {u"/d ", u""},
+        {u"/d \"" + path16() + u"\"", u"\"" + path16() + u"\""},
+        {u"/no/such/file.txt", u"/no/such/file.txt"},
+    };
+    for (const auto& [line, shown] : cases) {
         pauser.looks.clear();
         load(line);
-        EXPECT_EQ(text("filepath"), "");
+        EXPECT_EQ(text("filepath").toStdU16String(), shown);
         EXPECT_EQ(pauser.looks, flashLooks(u"The file you selected could not be found."));
         EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
         EXPECT_EQ(text("labelFileSize"), "File size:");
         form.reset();
     }
-}
-
-TEST_F(CommandLine, QuotesStayPartOfThePath) {
-    load(u"/d \"" + path16() + u"\"");
-    EXPECT_EQ(text("filepath").toStdString(), "\"" + target + "\"");
-    EXPECT_EQ(pauser.looks, flashLooks(u"The file you selected could not be found."));
-    EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
 }
 
 TEST_F(CommandLine, TheWindowIsOnTheScreenBeforeAFailureFlashes) {
@@ -190,35 +200,6 @@ TEST_F(CommandLine, AFileThatCannotBeOpenedForWritingStillCompletesStartUp) {
     EXPECT_EQ(text("Status"), "Ready.");
 }
 
-// What a file manager passes: the path alone, the direction read from the file.
-TEST_F(CommandLine, APlainPathLoadsTheFileInTheDirectionItsContentAsks) {
-    const std::string encrypted = drive.file("secret.txt");
-    writeFile(encrypted, std::string(900, 'A') + ":\r" + std::string(kMarkerLine) + "\n");
-    const struct {
-        std::vector<std::u16string> arguments;
-        const char* path;
-        const char* option;
-        const char* caption;
-    } cases[] = {
-        {{path16()}, "plain.txt", "encryption", "Encrypt!"},
-        {{utf8ToUtf16(encrypted).value(), path16()}, "secret.txt", "decryption", "Decrypt!"},
-    };
-    for (const auto& c : cases) {
-        loadWith(c.arguments);
-        EXPECT_EQ(text("filepath").toStdString(), drive.file(c.path));
-        EXPECT_TRUE(get<QRadioButton>(c.option)->isChecked()) << c.path;
-        EXPECT_EQ(text("btnSTART"), c.caption);
-        EXPECT_EQ(text("labelFileSize").toStdU16String(),
-                  fileSizeText(readFile(drive.file(c.path)).size()));
-        EXPECT_TRUE(pauser.looks.empty());
-        form.reset();
-    }
-    load(u"/no/such/file.txt");
-    EXPECT_EQ(text("filepath"), "/no/such/file.txt");
-    EXPECT_EQ(pauser.looks, flashLooks(u"The file you selected could not be found."));
-    EXPECT_EQ(text("btnSTART"), "Encrypt!");
-}
-
 TEST(CommandLineText, TheSwitchFormWhereItAppliesAndAPlainPathElsewhere) {
     EXPECT_EQ(commandLineText({}), u"");
     EXPECT_EQ(commandLineText({u"  /e", u"/tmp/a b.txt  "}), u"/e /tmp/a b.txt");
@@ -230,8 +211,6 @@ TEST(CommandLineText, TheSwitchFormWhereItAppliesAndAPlainPathElsewhere) {
         bool plain;
     } cases[] = {
         {{u"  /e", u"/tmp/a b.txt "}, u"/tmp/a b.txt", u'e', false},
-        {{u"-D x"}, u"x", u'd', false},
-        {{u"/q /x"}, u"/x", std::nullopt, false},
         {{u"/d"}, u"", u'd', false},
         {{u"/home/ann/notes.txt", u"/tmp/b"}, u"/home/ann/notes.txt", std::nullopt, true},
         {{u"ab cd"}, u"ab cd", std::nullopt, true},
