@@ -66,8 +66,8 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
     CliWindow::installCancelHandlers();
     ProcessState state;
     OperationContext ctx{state, window, files, log};
-    window.setText(Ctl::txtPass1, *key.key);
-    window.setText(Ctl::txtPass2, *key.key);
+    window.setText(Ctl::txtPass1, key.key->str());
+    window.setText(Ctl::txtPass2, key.key->str());
 
     bool anyFailed = false;
     for (const std::string& name : names) {
