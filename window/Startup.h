@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 
 #include <functional>
@@ -39,9 +40,6 @@ struct StartupFile {
 // Creates or overwrites prevdir.tmp with folder and CR LF; throws RunError when it cannot.
 void writePreviousFolder(FileSystem& files, const std::string& programFolder,
                          const std::string& folder);
-
-// Creates folder and every missing folder above it.
-void createFolders(FileSystem& files, const std::string& folder);
 
 // The first-run steps, each skipped when it fails.
 struct FirstRunSteps {

@@ -55,8 +55,8 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
     PosixFileSystem files;
     // The log lives in the program folder; make it on first use so rows are not lost.
     try {
-        files.createDirectory(programFolder());
-        files.createDirectory(logFolder());
+        makePrivateFolder(files, programFolder());
+        makePrivateFolder(files, logFolder());
     } catch (const RunError&) {
         // A log that cannot be written never stops an operation.
     }
