@@ -1,11 +1,12 @@
+// The key schedule and the block rounds.
 #include "cipher/AES.h"
 
+#include "cipher/LittleEndian.h"
 #include "platform/RunError.h"
+#include "platform/Secrets.h"
 
 #include <bit>
-#include <climits>
 #include <cstring>
-#include <string.h> // explicit_bzero
 #include <utility>
 
 namespace vornal {
@@ -26,44 +27,26 @@ namespace {
 // object is addressed directly, which leaves the rounds one more register.
 RotatedTables gRotated;
 
-inline std::uint32_t load32(const std::uint8_t* p) noexcept {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-inline void store32(std::uint8_t* p, std::uint32_t w) noexcept {
-    p[0] = static_cast<std::uint8_t>(w);
-    p[1] = static_cast<std::uint8_t>(w >> 8);
-    p[2] = static_cast<std::uint8_t>(w >> 16);
-    p[3] = static_cast<std::uint8_t>(w >> 24);
-}
-
-// One full round over all NB columns; the column indices are constants (index_sequence),
-// so the round compiles to straight-line look-ups and XORs.
+// One round over all NB columns with the rotated tables t: the round tables, or for the
+// last round the S-boxes, which skips MixColumn. The column indices are constants
+// (index_sequence), so the round compiles to straight-line look-ups and XORs.
 template <int NB, bool Forward, std::size_t... J>
+[[gnu::always_inline]] inline void round(const std::uint32_t (&t)[4][256], const std::uint32_t* in,
+                                         std::uint32_t* out, const std::uint32_t* k,
+                                         std::index_sequence<J...>) noexcept {
+    constexpr int C2 = NB < 8 ? 2 : 3;
+    constexpr int C3 = NB < 8 ? 3 : 4;
+    constexpr auto src = [](int j, int c) { return Forward ? (j + c) % NB : (NB + j - c) % NB; };
+    ((out[J] = k[J] ^ t[0][in[J] & 255] ^ t[1][(in[src(J, 1)] >> 8) & 255] ^
+               t[2][(in[src(J, C2)] >> 16) & 255] ^ t[3][in[src(J, C3)] >> 24]),
+     ...);
+}
+
+template <int NB, bool Forward>
 [[gnu::always_inline]] inline void fullRound(const std::uint32_t* in, std::uint32_t* out,
-                                             const std::uint32_t* k,
-                                             std::index_sequence<J...>) noexcept {
-    const auto& t = Forward ? gRotated.enc : gRotated.dec;
-    constexpr int C2 = NB < 8 ? 2 : 3;
-    constexpr int C3 = NB < 8 ? 3 : 4;
-    constexpr auto src = [](int j, int c) { return Forward ? (j + c) % NB : (NB + j - c) % NB; };
-    ((out[J] = k[J] ^ t[0][in[J] & 255] ^ t[1][(in[src(J, 1)] >> 8) & 255] ^
-               t[2][(in[src(J, C2)] >> 16) & 255] ^ t[3][in[src(J, C3)] >> 24]),
-     ...);
-}
-
-template <int NB, bool Forward, std::size_t... J>
-[[gnu::always_inline]] inline void lastRound(const std::uint32_t* in, std::uint32_t* out,
-                                             const std::uint32_t* k,
-                                             std::index_sequence<J...>) noexcept {
-    const auto& t = Forward ? gRotated.encLast : gRotated.decLast;
-    constexpr int C2 = NB < 8 ? 2 : 3;
-    constexpr int C3 = NB < 8 ? 3 : 4;
-    constexpr auto src = [](int j, int c) { return Forward ? (j + c) % NB : (NB + j - c) % NB; };
-    ((out[J] = k[J] ^ t[0][in[J] & 255] ^ t[1][(in[src(J, 1)] >> 8) & 255] ^
-               t[2][(in[src(J, C2)] >> 16) & 255] ^ t[3][in[src(J, C3)] >> 24]),
-     ...);
+                                             const std::uint32_t* k) noexcept {
+    round<NB, Forward>(Forward ? gRotated.enc : gRotated.dec, in, out, k,
+                       std::make_index_sequence<NB>{});
 }
 
 // R full rounds with the state alternating between x and y; answers where it ends.
@@ -73,7 +56,7 @@ unrolledRounds(std::uint32_t* x, std::uint32_t* y, const std::uint32_t* rk) noex
     if constexpr (R == 0) {
         return x;
     } else {
-        fullRound<NB, Forward>(x, y, rk, std::make_index_sequence<NB>{});
+        fullRound<NB, Forward>(x, y, rk);
         return unrolledRounds<NB, Forward, R - 1>(y, x, rk + NB);
     }
 }
@@ -83,11 +66,10 @@ unrolledRounds(std::uint32_t* x, std::uint32_t* y, const std::uint32_t* rk) noex
 // program's own size (8 words, 14 rounds) is unrolled completely.
 template <int NB, bool Forward>
 [[gnu::noinline]] void cryptFixed(const std::uint32_t* sched, int nr, std::uint8_t* buff) noexcept {
-    constexpr auto cols = std::make_index_sequence<NB>{};
     std::uint32_t x[NB];
     std::uint32_t y[NB];
     for (int c = 0; c < NB; ++c) {
-        x[c] = load32(buff + 4 * c) ^ sched[c];
+        x[c] = load32le(buff + 4 * c) ^ sched[c];
     }
     const std::uint32_t* state = x;
     const std::uint32_t* rk = sched + NB;
@@ -96,14 +78,15 @@ template <int NB, bool Forward>
         rk += 13 * NB;
     } else {
         for (int r = 1; r < nr; ++r, rk += NB) {
-            fullRound<NB, Forward>(x, y, rk, cols);
+            fullRound<NB, Forward>(x, y, rk);
             std::memcpy(x, y, sizeof x);
         }
     }
     std::uint32_t out[NB];
-    lastRound<NB, Forward>(state, out, rk, cols);
+    round<NB, Forward>(Forward ? gRotated.encLast : gRotated.decLast, state, out, rk,
+                       std::make_index_sequence<NB>{});
     for (int c = 0; c < NB; ++c) {
-        store32(buff + 4 * c, out[c]);
+        store32le(buff + 4 * c, out[c]);
     }
     // The working state is the caller's block itself, before and after; it lives in
     // registers here and is not wiped separately.
@@ -111,215 +94,22 @@ template <int NB, bool Forward>
 
 } // namespace
 
-AES::AES() {
-    for (int i = 0; i < 31; ++i) {
-        wpow[i] = std::uint32_t{1} << i;
-        wmask[i] = static_cast<std::uint32_t>((std::uint64_t{1} << (i + 1)) - 1);
+const RotatedTables* AES::rotateTables(const AES& tables) {
+    for (int i = 0; i < 256; ++i) {
+        for (int r = 0; r < 4; ++r) {
+            gRotated.enc[r][i] = std::rotl(tables.enctab[i], 8 * r);
+            gRotated.dec[r][i] = std::rotl(tables.dectab[i], 8 * r);
+            gRotated.encLast[r][i] = std::uint32_t{tables.sbox[i]} << (8 * r);
+            gRotated.decLast[r][i] = std::uint32_t{tables.invsbox[i]} << (8 * r);
+        }
     }
-    for (int i = 0; i < 8; ++i) {
-        bpow[i] = static_cast<std::uint8_t>(1u << i);
-        bmask[i] = static_cast<std::uint8_t>((1u << (i + 1)) - 1);
-    }
-    invco[0] = 0x0B;
-    invco[1] = 0x0D;
-    invco[2] = 0x09;
-    invco[3] = 0x0E;
+    return &gRotated;
 }
 
 AES::~AES() {
-    wipeSchedules();
-}
-
-void AES::wipeSchedules() noexcept {
-    explicit_bzero(encsched, sizeof encsched);
-    explicit_bzero(decsched, sizeof decsched);
-}
-
-// ---- shift helpers: counts outside their range are run-time error 6 ----
-
-std::uint32_t AES::shlword(std::uint32_t word, int count) const {
-    if (count < 0 || count > 31) {
-        throw RunError::overflow();
-    }
-    // Keep the low 32-count bits, then scale: the bits shifted out are lost.
-    return count == 0 ? word : (word & wmask[31 - count]) * wpow[count];
-}
-
-std::uint32_t AES::shrword(std::uint32_t word, int count) const {
-    if (count < 0 || count > 31) {
-        throw RunError::overflow();
-    }
-    return word >> count;
-}
-
-std::uint8_t AES::shlbyte(std::uint8_t byte, int count) const {
-    if (count < 0 || count > 7) {
-        throw RunError::overflow();
-    }
-    return count == 0 ? byte : static_cast<std::uint8_t>((byte & bmask[7 - count]) * bpow[count]);
-}
-
-std::uint8_t AES::shrbyte(std::uint8_t byte, int count) const {
-    if (count < 0 || count > 7) {
-        throw RunError::overflow();
-    }
-    return static_cast<std::uint8_t>(byte / bpow[count]);
-}
-
-std::uint32_t AES::rotlword(std::uint32_t word, int n) const {
-    return shlword(word, n) | shrword(word, 32 - n);
-}
-
-std::uint8_t AES::rotlbyte(std::uint8_t byte, int n) const {
-    return static_cast<std::uint8_t>(shlbyte(byte, n) | shrbyte(byte, 8 - n));
-}
-
-std::uint32_t AES::packword(const std::uint8_t (&b)[4]) noexcept {
-    return load32(b);
-}
-
-std::uint32_t AES::packwordat(std::span<const std::uint8_t> bytes, std::size_t k) {
-    if (k + 4 > bytes.size()) {
-        throw RunError::subscriptOutOfRange();
-    }
-    return load32(bytes.data() + k);
-}
-
-void AES::unpackword(std::uint32_t word, std::uint8_t (&b)[4]) noexcept {
-    store32(b, word);
-}
-
-void AES::unpackwordat(std::uint32_t word, std::span<std::uint8_t> bytes, std::size_t k) {
-    if (k + 4 > bytes.size()) {
-        throw RunError::subscriptOutOfRange();
-    }
-    store32(bytes.data() + k, word);
-}
-
-std::uint8_t AES::xtime(std::uint8_t a) noexcept {
-    auto b = static_cast<std::uint8_t>((a << 1) & 255);
-    return (a & 0x80) ? static_cast<std::uint8_t>(b ^ 0x1B) : b;
-}
-
-std::uint8_t AES::gfmul(std::uint8_t x, std::uint8_t y) const noexcept {
-    if (x == 0 || y == 0) {
-        return 0;
-    }
-    // (logtab[x] + logtab[y]) mod 255, the sum being at most 510.
-    int sum = logtab[x] + logtab[y];
-    if (sum >= 255) {
-        sum -= 255;
-    }
-    return alogtab[sum];
-}
-
-std::uint32_t AES::subword(std::uint32_t word) const noexcept {
-    std::uint8_t b[4];
-    unpackword(word, b);
-    for (auto& v : b) {
-        v = sbox[v];
-    }
-    return packword(b);
-}
-
-std::uint32_t AES::gfdot(std::uint32_t x, std::uint32_t y) const noexcept {
-    std::uint8_t bx[4];
-    std::uint8_t by[4];
-    unpackword(x, bx);
-    unpackword(y, by);
-    std::uint8_t m = 0;
-    for (int i = 0; i < 4; ++i) {
-        m ^= gfmul(bx[i], by[i]);
-    }
-    return m;
-}
-
-std::uint32_t AES::invmixcolumn(std::uint32_t word) const {
-    std::uint8_t b[4];
-    std::uint32_t m = packword(invco);
-    b[3] = static_cast<std::uint8_t>(gfdot(m, word));
-    m = rotlword(m, 24);
-    b[2] = static_cast<std::uint8_t>(gfdot(m, word));
-    m = rotlword(m, 24);
-    b[1] = static_cast<std::uint8_t>(gfdot(m, word));
-    m = rotlword(m, 24);
-    b[0] = static_cast<std::uint8_t>(gfdot(m, word));
-    return packword(b);
-}
-
-std::uint8_t AES::sboxcalc(std::uint8_t x) const {
-    const std::uint8_t y = alogtab[255 - logtab[x]];
-    std::uint8_t r = y;
-    std::uint8_t s = y;
-    for (int i = 0; i < 4; ++i) {
-        r = rotlbyte(r, 1);
-        s ^= r;
-    }
-    return static_cast<std::uint8_t>(s ^ 0x63);
-}
-
-// ---- tables ----
-
-void AES::computeTables() {
-    logtab[0] = 0;
-    alogtab[0] = 1;
-    logtab[1] = 0;
-    alogtab[1] = 3;
-    logtab[3] = 1;
-    for (int i = 2; i < 256; ++i) {
-        alogtab[i] = static_cast<std::uint8_t>(alogtab[i - 1] ^ xtime(alogtab[i - 1]));
-        logtab[alogtab[i]] = static_cast<std::uint8_t>(i);
-    }
-    sbox[0] = 0x63;
-    invsbox[0x63] = 0;
-    for (int i = 1; i < 256; ++i) {
-        const std::uint8_t s = sboxcalc(static_cast<std::uint8_t>(i));
-        sbox[i] = s;
-        invsbox[s] = static_cast<std::uint8_t>(i);
-    }
-    rcon[0] = 1;
-    for (int i = 1; i < 30; ++i) {
-        rcon[i] = xtime(static_cast<std::uint8_t>(rcon[i - 1]));
-    }
-    for (int i = 0; i < 256; ++i) {
-        const std::uint8_t s = sbox[i];
-        const std::uint8_t e[4] = {xtime(s), s, s, static_cast<std::uint8_t>(s ^ xtime(s))};
-        enctab[i] = packword(e);
-        const std::uint8_t t = invsbox[i];
-        const std::uint8_t d[4] = {gfmul(invco[3], t), gfmul(invco[2], t), gfmul(invco[1], t),
-                                   gfmul(invco[0], t)};
-        dectab[i] = packword(d);
-    }
-}
-
-const AES& AES::precomputedTables() {
-    static const AES proto = [] {
-        AES a;
-        a.computeTables();
-        for (int i = 0; i < 256; ++i) {
-            for (int r = 0; r < 4; ++r) {
-                gRotated.enc[r][i] = std::rotl(a.enctab[i], 8 * r);
-                gRotated.dec[r][i] = std::rotl(a.dectab[i], 8 * r);
-                gRotated.encLast[r][i] = std::uint32_t{a.sbox[i]} << (8 * r);
-                gRotated.decLast[r][i] = std::uint32_t{a.invsbox[i]} << (8 * r);
-            }
-        }
-        return a;
-    }();
-    return proto;
-}
-
-void AES::gentables() {
-    // The tables depend on nothing, so one computation serves every object.
-    const AES& p = precomputedTables();
-    std::memcpy(alogtab, p.alogtab, sizeof alogtab);
-    std::memcpy(logtab, p.logtab, sizeof logtab);
-    std::memcpy(sbox, p.sbox, sizeof sbox);
-    std::memcpy(invsbox, p.invsbox, sizeof invsbox);
-    std::memcpy(rcon, p.rcon, sizeof rcon);
-    std::memcpy(enctab, p.enctab, sizeof enctab);
-    std::memcpy(dectab, p.dectab, sizeof dectab);
-    rotated_ = &gRotated;
+    // Both schedules begin or end with the key itself.
+    wipe(encsched, sizeof encsched);
+    wipe(decsched, sizeof decsched);
 }
 
 // ---- key expansion ----
@@ -421,28 +211,27 @@ void AES::crypt(std::span<std::uint8_t> buff, bool forward) const {
         x[c] = packwordat(buff, 4 * static_cast<std::size_t>(c)) ^ sched[c];
     }
     int k = Nb;
-    for (int r = 1; r < Nr; ++r) {
+    // One round from x into y with table t: the round table, or for the last round the
+    // S-box, which skips MixColumn.
+    const auto round = [&](const auto* t) {
         for (int j = 0; j < Nb; ++j) {
             const int m = 3 * j;
-            y[j] = sched[k] ^ tab[x[j] & 255] ^ rotlword(tab[(x[shift[m]] >> 8) & 255], 8) ^
-                   rotlword(tab[(x[shift[m + 1]] >> 16) & 255], 16) ^
-                   rotlword(tab[(x[shift[m + 2]] >> 24) & 255], 24);
+            y[j] = sched[k] ^ t[x[j] & 255] ^ rotlword(t[(x[shift[m]] >> 8) & 255], 8) ^
+                   rotlword(t[(x[shift[m + 1]] >> 16) & 255], 16) ^
+                   rotlword(t[(x[shift[m + 2]] >> 24) & 255], 24);
             ++k;
         }
+    };
+    for (int r = 1; r < Nr; ++r) {
+        round(tab);
         std::swap(x, y);
     }
-    for (int j = 0; j < Nb; ++j) {
-        const int m = 3 * j;
-        y[j] = sched[k] ^ box[x[j] & 255] ^ rotlword(box[(x[shift[m]] >> 8) & 255], 8) ^
-               rotlword(box[(x[shift[m + 1]] >> 16) & 255], 16) ^
-               rotlword(box[(x[shift[m + 2]] >> 24) & 255], 24);
-        ++k;
-    }
+    round(box);
     for (int c = 0; c < Nb; ++c) {
         unpackwordat(y[c], buff, 4 * static_cast<std::size_t>(c));
     }
-    explicit_bzero(a, sizeof a);
-    explicit_bzero(b, sizeof b);
+    wipe(a, sizeof a);
+    wipe(b, sizeof b);
 }
 
 void AES::Encrypt(std::span<std::uint8_t> buff) const {
@@ -452,91 +241,4 @@ void AES::Encrypt(std::span<std::uint8_t> buff) const {
 void AES::Decrypt(std::span<std::uint8_t> buff) const {
     crypt(buff, false);
 }
-
-// ---- framing ----
-
-std::array<std::uint8_t, 32> AES::keyFromPassword(std::span<const std::uint8_t> password) {
-    std::array<std::uint8_t, 32> key{};
-    if (!password.empty()) {
-        std::memcpy(key.data(), password.data(), std::min<std::size_t>(32, password.size()));
-    }
-    return key;
-}
-
-std::vector<std::uint8_t> AES::encryptFramed(std::span<const std::uint8_t> message) const {
-    std::vector<std::uint8_t> out(message.empty() ? 0 : framedSize(message.size()));
-    encryptFramedInto(message, out.data());
-    return out;
-}
-
-void AES::encryptFramedInto(std::span<const std::uint8_t> message, std::uint8_t* out) const {
-    if (message.empty()) {
-        // Copying from the first byte of an empty message fails.
-        throw RunError::subscriptOutOfRange();
-    }
-    if (message.size() > static_cast<std::size_t>(INT32_MAX) - 35) {
-        throw RunError::overflow();
-    }
-    const std::size_t T = framedSize(message.size());
-    store32(out, static_cast<std::uint32_t>(message.size()));
-    std::memcpy(out + 4, message.data(), message.size());
-    std::memset(out + 4 + message.size(), 0, T - 4 - message.size());
-    for (std::size_t c = 0; c < T; c += 32) {
-        Encrypt(std::span<std::uint8_t>(out + c, 32));
-    }
-}
-
-ByteArray AES::decryptFramed(std::span<const std::uint8_t> ciphertext) const {
-    const std::size_t T = ciphertext.size();
-    if (T == 0 || T % 32 != 0) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> buffer(ciphertext.begin(), ciphertext.end());
-    for (std::size_t c = 0; c < T; c += 32) {
-        Decrypt(std::span<std::uint8_t>(buffer.data() + c, 32));
-    }
-    const auto L = static_cast<std::int32_t>(load32(buffer.data()));
-    if (L <= 0 || static_cast<std::size_t>(L) > T - 4) {
-        explicit_bzero(buffer.data(), buffer.size());
-        return std::nullopt;
-    }
-    // Reuse the buffer: drop the length field and the padding.
-    buffer.erase(buffer.begin(), buffer.begin() + 4);
-    buffer.resize(static_cast<std::size_t>(L));
-    return buffer;
-}
-
-ByteArray AES::EncryptData(const ByteArray& bytMessage, const ByteArray& bytPassword) {
-    try {
-        if (!isdimensioned(bytMessage) || !isdimensioned(bytPassword)) {
-            return std::nullopt;
-        }
-        auto key = keyFromPassword(*bytPassword);
-        gentables();
-        gkey(8, 8, key);
-        explicit_bzero(key.data(), key.size());
-        return encryptFramed(*bytMessage);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
-ByteArray AES::DecryptData(const ByteArray& bytIn, const ByteArray& bytPassword) {
-    try {
-        if (!isdimensioned(bytIn) || !isdimensioned(bytPassword)) {
-            return std::nullopt;
-        }
-        if (bytIn->size() % 32 != 0) {
-            return std::nullopt; // before any key work
-        }
-        auto key = keyFromPassword(*bytPassword);
-        gentables();
-        gkey(8, 8, key);
-        explicit_bzero(key.data(), key.size());
-        return decryptFramed(*bytIn);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
 } // namespace vornal

@@ -22,6 +22,7 @@ class AES {
 public:
     // Sets the masks, powers and InvMixColumn coefficients; tables stay zero.
     AES();
+    // Wipes the schedules, which hold the key.
     ~AES();
     AES(const AES&) = default;
     AES& operator=(const AES&) = default;
@@ -44,6 +45,10 @@ public:
     // or any other failure.
     [[nodiscard]] ByteArray DecryptData(const ByteArray& bytIn, const ByteArray& bytPassword);
 
+    // gentables, then gkey(8, 8) with the key of password, as EncryptData and DecryptData
+    // key themselves; the key copy made on the way is wiped.
+    void keyWithPassword(std::span<const std::uint8_t> password);
+
     // Framing with the schedule already in place (gentables and gkey(8, 8, key) done), so
     // that a caller with many messages under one key expands it once. Same results as
     // EncryptData / DecryptData; they throw instead of answering absent.
@@ -56,6 +61,11 @@ public:
         return (n + 4 + 31) / 32 * 32;
     }
     [[nodiscard]] ByteArray decryptFramed(std::span<const std::uint8_t> ciphertext) const;
+    // Whether a decrypted length field L can belong to a framed text of T bytes: a wrong key
+    // is noticed only by failing this.
+    [[nodiscard]] static constexpr bool plausibleLength(std::int32_t L, std::uint64_t T) noexcept {
+        return L > 0 && T >= 4 && static_cast<std::uint64_t>(L) <= T - 4;
+    }
 
     // The 32-byte key that a password gives: its first 32 bytes, zero-filled.
     [[nodiscard]] static std::array<std::uint8_t, 32>
@@ -106,28 +116,23 @@ private:
     // Algorithm G, run once per process; gentables copies its result.
     void computeTables();
     static const AES& precomputedTables();
+    // Fills the process's rotated round tables from those of tables.
+    static const RotatedTables* rotateTables(const AES& tables);
     void crypt(std::span<std::uint8_t> buff, bool forward) const;
-    void wipeSchedules() noexcept;
 
-    std::uint32_t wmask[31]{};
-    std::uint32_t wpow[31]{};
-    std::uint8_t bmask[8]{};
-    std::uint8_t bpow[8]{};
+    // For the shift helpers only:
+    std::uint32_t wmask[31]{}, wpow[31]{};
+    std::uint8_t bmask[8]{}, bpow[8]{};
+    // InvMixColumn's coefficients, then the tables that gentables fills.
     std::uint8_t invco[4]{};
-    std::uint8_t sbox[256]{};
-    std::uint8_t invsbox[256]{};
-    std::uint8_t alogtab[256]{};
-    std::uint8_t logtab[256]{};
-    std::uint32_t enctab[256]{};
-    std::uint32_t dectab[256]{};
+    std::uint8_t sbox[256]{}, invsbox[256]{};
+    std::uint8_t alogtab[256]{}, logtab[256]{};
+    std::uint32_t enctab[256]{}, dectab[256]{};
     std::uint32_t rcon[30]{};
-    std::int32_t Nk = 0;
-    std::int32_t Nb = 0;
-    std::int32_t Nr = 0;
-    std::uint8_t fshift[24]{};
-    std::uint8_t ishift[24]{};
-    std::uint32_t encsched[120]{};
-    std::uint32_t decsched[120]{};
+    // The sizes and schedules, set by gkey.
+    std::int32_t Nk = 0, Nb = 0, Nr = 0;
+    std::uint8_t fshift[24]{}, ishift[24]{};
+    std::uint32_t encsched[120]{}, decsched[120]{};
 
     // Set by gentables: the process's round tables in rotated form for the fast rounds.
     const RotatedTables* rotated_ = nullptr;

@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <immintrin.h>
-#include <string.h> // explicit_bzero
 
 #define VORNAL_AESNI __attribute__((target("aes,sse4.1,ssse3")))
 
@@ -18,26 +17,15 @@ namespace {
 // the sixteen registers) measured fastest, some 8% ahead of four.
 constexpr std::size_t kGroup = 6;
 
-struct Keys {
-    // Round k's eight words as the schedule holds them; half h is words[k][4h..4h+3].
-    alignas(16) std::uint32_t words[kRounds + 1][8];
-};
+using Keys = RoundKeys<1>;
 
-template <bool Forward>
+// One round; the last one skips MixColumn.
+template <bool Forward, bool Last = false>
 VORNAL_AESNI [[gnu::always_inline]] inline __m128i round(__m128i state, __m128i key) {
     if constexpr (Forward) {
-        return _mm_aesenc_si128(state, key);
+        return Last ? _mm_aesenclast_si128(state, key) : _mm_aesenc_si128(state, key);
     } else {
-        return _mm_aesdec_si128(state, key);
-    }
-}
-
-template <bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline __m128i lastRound(__m128i state, __m128i key) {
-    if constexpr (Forward) {
-        return _mm_aesenclast_si128(state, key);
-    } else {
-        return _mm_aesdeclast_si128(state, key);
+        return Last ? _mm_aesdeclast_si128(state, key) : _mm_aesdec_si128(state, key);
     }
 }
 
@@ -83,61 +71,27 @@ VORNAL_AESNI [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uin
         __m128i b;
         shift(lo[i], hi[i], other, source, a, b);
         auto* p = reinterpret_cast<__m128i*>(data + 32 * i);
-        _mm_storeu_si128(p, lastRound<Forward>(a, key(keys, kRounds, 0)));
-        _mm_storeu_si128(p + 1, lastRound<Forward>(b, key(keys, kRounds, 1)));
+        _mm_storeu_si128(p, round<Forward, true>(a, key(keys, kRounds, 0)));
+        _mm_storeu_si128(p + 1, round<Forward, true>(b, key(keys, kRounds, 1)));
     }
 }
 
-// The blocks left after the full groups (fewer than kGroup).
+// Up to N blocks; the engine's entry with N = kGroup.
 template <std::size_t N, bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline void cryptTail(const Keys& keys, std::uint8_t* data,
-                                                          std::size_t blocks) {
+VORNAL_AESNI void cryptUpTo(const Keys& keys, std::uint8_t* data, std::size_t blocks) {
     if constexpr (N > 0) {
         if (blocks == N) {
             return crypt<N, Forward>(keys, data);
         }
-        cryptTail<N - 1, Forward>(keys, data, blocks);
+        cryptUpTo<N - 1, Forward>(keys, data, blocks);
     }
 }
-
-template <bool Forward>
-VORNAL_AESNI void cryptBlocks(const Keys& keys, std::uint8_t* data, std::size_t blocks) {
-    for (; blocks >= kGroup; blocks -= kGroup, data += 32 * kGroup) {
-        crypt<kGroup, Forward>(keys, data);
-    }
-    cryptTail<kGroup - 1, Forward>(keys, data, blocks);
-}
-
-class AesNiEngine final : public Rijndael256Engine {
-public:
-    explicit AesNiEngine(const AES& keyed) {
-        std::memcpy(enc_.words, keyed.encryptionSchedule().data(), sizeof enc_.words);
-        std::memcpy(dec_.words, keyed.decryptionSchedule().data(), sizeof dec_.words);
-    }
-    ~AesNiEngine() override {
-        explicit_bzero(&enc_, sizeof enc_);
-        explicit_bzero(&dec_, sizeof dec_);
-    }
-    AesNiEngine(const AesNiEngine&) = delete;
-    AesNiEngine& operator=(const AesNiEngine&) = delete;
-
-    void encryptBlocks(std::uint8_t* data, std::size_t blocks) const override {
-        cryptBlocks<true>(enc_, data, blocks);
-    }
-    void decryptBlocks(std::uint8_t* data, std::size_t blocks) const override {
-        cryptBlocks<false>(dec_, data, blocks);
-    }
-    [[nodiscard]] std::string_view name() const override { return "aes-ni"; }
-
-private:
-    Keys enc_;
-    Keys dec_;
-};
 
 } // namespace
 
-std::unique_ptr<Rijndael256Engine> makeAesNiEngine(const AES& keyed) {
-    return std::make_unique<AesNiEngine>(keyed);
+std::unique_ptr<Rijndael256Engine> makeAesNiEngine(const AES& keyed, std::string_view name) {
+    using Engine = HardwareEngine<1, kGroup, cryptUpTo<kGroup, true>, cryptUpTo<kGroup, false>>;
+    return std::make_unique<Engine>(keyed, name);
 }
 
 } // namespace vornal::hw

@@ -95,10 +95,10 @@ std::unique_ptr<Rijndael256Engine> makeEngineNamed(const AES& keyed, std::string
         return nullptr;
     }
     if (name == kVaes) {
-        return hw::makeVaesEngine(keyed);
+        return hw::makeVaesEngine(keyed, kVaes);
     }
     if (name == kAesNi) {
-        return hw::makeAesNiEngine(keyed);
+        return hw::makeAesNiEngine(keyed, kAesNi);
     }
     return std::make_unique<PortableEngine>(keyed);
 }

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <immintrin.h>
 #include <span>
-#include <string.h> // explicit_bzero
 
 #define VORNAL_VAES __attribute__((target("vaes,avx512f,avx512bw,avx512vbmi")))
 
@@ -20,10 +19,7 @@ namespace {
 // through the latency of a permute and a round.
 constexpr std::size_t kRegisters = 12;
 
-struct Keys {
-    // Round k's eight words, once for each block of a register.
-    alignas(64) std::uint32_t words[kRounds + 1][16];
-};
+using Keys = RoundKeys<2>;
 
 // For byte i of a register, the byte it takes before the round: the half blend and the
 // shuffle of Rijndael256Hardware.h folded into one index, in both blocks.
@@ -44,21 +40,17 @@ alignas(64) constexpr std::array<std::uint8_t, 64> kEncryptPermute =
 alignas(64) constexpr std::array<std::uint8_t, 64> kDecryptPermute =
     registerPermute(kDecryptShuffle);
 
-template <bool Forward>
-VORNAL_VAES [[gnu::always_inline]] inline __m512i round(__m512i state, __m512i key) {
+// One round on two blocks: the 8-column ShiftRow, less what the round instruction shifts
+// itself, then the instruction (the last round's skips MixColumn).
+template <bool Forward, bool Last = false>
+VORNAL_VAES [[gnu::always_inline]] inline __m512i round(__m512i x, __m512i permute, __m512i key) {
+    // Every byte; the unmasked intrinsic trips GCC 12's uninitialised-value warning.
+    constexpr __mmask64 all = ~__mmask64{0};
+    const __m512i state = _mm512_maskz_permutexvar_epi8(all, permute, x);
     if constexpr (Forward) {
-        return _mm512_aesenc_epi128(state, key);
+        return Last ? _mm512_aesenclast_epi128(state, key) : _mm512_aesenc_epi128(state, key);
     } else {
-        return _mm512_aesdec_epi128(state, key);
-    }
-}
-
-template <bool Forward>
-VORNAL_VAES [[gnu::always_inline]] inline __m512i lastRound(__m512i state, __m512i key) {
-    if constexpr (Forward) {
-        return _mm512_aesenclast_epi128(state, key);
-    } else {
-        return _mm512_aesdeclast_epi128(state, key);
+        return Last ? _mm512_aesdeclast_epi128(state, key) : _mm512_aesdec_epi128(state, key);
     }
 }
 
@@ -69,8 +61,6 @@ VORNAL_VAES [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint
     const __m512i permute = _mm512_load_si512((Forward ? kEncryptPermute : kDecryptPermute).data());
     // Four of the eight qwords: the first block.
     constexpr __mmask8 firstBlock = 0x0F;
-    // Every byte; the unmasked intrinsic trips GCC 12's uninitialised-value warning.
-    constexpr __mmask64 all = ~__mmask64{0};
     const __m512i whitening = _mm512_load_si512(keys.words[0]);
     __m512i x[R];
 // Unrolled, so that the array lives in registers rather than on the stack.
@@ -85,15 +75,13 @@ VORNAL_VAES [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint
         const __m512i k = _mm512_load_si512(keys.words[r]);
 #pragma GCC unroll 16
         for (std::size_t i = 0; i < R; ++i) {
-            // The 8-column ShiftRow, less what the round instruction shifts itself.
-            x[i] = round<Forward>(_mm512_maskz_permutexvar_epi8(all, permute, x[i]), k);
+            x[i] = round<Forward>(x[i], permute, k);
         }
     }
     const __m512i k = _mm512_load_si512(keys.words[kRounds]);
 #pragma GCC unroll 16
     for (std::size_t i = 0; i < R; ++i) {
-        const __m512i out =
-            lastRound<Forward>(_mm512_maskz_permutexvar_epi8(all, permute, x[i]), k);
+        const __m512i out = round<Forward, true>(x[i], permute, k);
         std::uint8_t* p = data + 64 * i;
         if (Partial && i + 1 == R) {
             _mm512_mask_storeu_epi64(p, firstBlock, out);
@@ -103,10 +91,10 @@ VORNAL_VAES [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint
     }
 }
 
-// The blocks left after the full passes (fewer than 2R), in blocks / 2 registers rounded up.
+// Up to 2R blocks, in blocks / 2 registers rounded up; the engine's entry with
+// R = kRegisters.
 template <std::size_t R, bool Forward>
-VORNAL_VAES [[gnu::always_inline]] inline void cryptTail(const Keys& keys, std::uint8_t* data,
-                                                         std::size_t blocks) {
+VORNAL_VAES void cryptUpTo(const Keys& keys, std::uint8_t* data, std::size_t blocks) {
     if constexpr (R > 0) {
         if (blocks == 2 * R) {
             return crypt<R, Forward, false>(keys, data);
@@ -114,58 +102,17 @@ VORNAL_VAES [[gnu::always_inline]] inline void cryptTail(const Keys& keys, std::
         if (blocks == 2 * R - 1) {
             return crypt<R, Forward, true>(keys, data);
         }
-        cryptTail<R - 1, Forward>(keys, data, blocks);
+        cryptUpTo<R - 1, Forward>(keys, data, blocks);
     }
 }
-
-template <bool Forward>
-VORNAL_VAES void cryptBlocks(const Keys& keys, std::uint8_t* data, std::size_t blocks) {
-    constexpr std::size_t step = 2 * kRegisters;
-    for (; blocks >= step; blocks -= step, data += 32 * step) {
-        crypt<kRegisters, Forward, false>(keys, data);
-    }
-    cryptTail<kRegisters, Forward>(keys, data, blocks);
-}
-
-void spread(const std::span<const std::uint32_t, 120> schedule, Keys& keys) {
-    for (int r = 0; r <= kRounds; ++r) {
-        for (int block = 0; block < 2; ++block) {
-            std::memcpy(&keys.words[r][8 * block], &schedule[8 * static_cast<std::size_t>(r)],
-                        8 * sizeof(std::uint32_t));
-        }
-    }
-}
-
-class VaesEngine final : public Rijndael256Engine {
-public:
-    explicit VaesEngine(const AES& keyed) {
-        spread(keyed.encryptionSchedule(), enc_);
-        spread(keyed.decryptionSchedule(), dec_);
-    }
-    ~VaesEngine() override {
-        explicit_bzero(&enc_, sizeof enc_);
-        explicit_bzero(&dec_, sizeof dec_);
-    }
-    VaesEngine(const VaesEngine&) = delete;
-    VaesEngine& operator=(const VaesEngine&) = delete;
-
-    void encryptBlocks(std::uint8_t* data, std::size_t blocks) const override {
-        cryptBlocks<true>(enc_, data, blocks);
-    }
-    void decryptBlocks(std::uint8_t* data, std::size_t blocks) const override {
-        cryptBlocks<false>(dec_, data, blocks);
-    }
-    [[nodiscard]] std::string_view name() const override { return "vaes-avx512"; }
-
-private:
-    Keys enc_;
-    Keys dec_;
-};
 
 } // namespace
 
-std::unique_ptr<Rijndael256Engine> makeVaesEngine(const AES& keyed) {
-    return std::make_unique<VaesEngine>(keyed);
+std::unique_ptr<Rijndael256Engine> makeVaesEngine(const AES& keyed, std::string_view name) {
+    constexpr std::size_t batch = 2 * kRegisters;
+    return std::make_unique<
+        HardwareEngine<2, batch, cryptUpTo<kRegisters, true>, cryptUpTo<kRegisters, false>>>(keyed,
+                                                                                             name);
 }
 
 } // namespace vornal::hw

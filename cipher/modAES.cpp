@@ -1,5 +1,6 @@
 #include "cipher/modAES.h"
 
+#include "platform/Secrets.h"
 #include "platform/Text.h"
 
 #include <cstring>
@@ -97,7 +98,9 @@ std::u16string EncryptString(const std::u16string& text, const std::u16string& p
     }
     try {
         AES aes;
-        const ByteArray ciphertext = aes.EncryptData(utf16leBytes(text), utf16leBytes(password));
+        ByteArray passwordBytes = utf16leBytes(password);
+        const WipeOnExit wipePassword(passwordBytes);
+        const ByteArray ciphertext = aes.EncryptData(utf16leBytes(text), passwordBytes);
         if (!ciphertext) {
             return {};
         }
@@ -119,7 +122,9 @@ std::u16string DecryptString(const std::u16string& hex, const std::u16string& pa
         if (!bytes) {
             return {};
         }
-        const ByteArray plaintext = aes.DecryptData(bytes, utf16leBytes(password));
+        ByteArray passwordBytes = utf16leBytes(password);
+        const WipeOnExit wipePassword(passwordBytes);
+        const ByteArray plaintext = aes.DecryptData(bytes, passwordBytes);
         if (plaintext) {
             text = textFromUtf16le(*plaintext);
         }
@@ -135,11 +140,9 @@ std::u16string DecryptString(const std::u16string& hex, const std::u16string& pa
 } // namespace modAES
 
 TextCipher::TextCipher(std::u16string_view password) {
-    const auto bytes = utf16leBytes(password);
-    auto key = AES::keyFromPassword(bytes);
-    aes_.gentables();
-    aes_.gkey(8, 8, key);
-    key.fill(0);
+    auto bytes = utf16leBytes(password);
+    const WipeOnExit wipeBytes(bytes);
+    aes_.keyWithPassword(bytes);
 }
 
 std::u16string TextCipher::encrypt(std::u16string_view text) const {

@@ -105,6 +105,7 @@ std::optional<RunError> HtmlLog::AppendLogRow(const std::u16string& description,
         const std::u16string time = clock_.timeText();
         // One write per row, so that rows of two programs writing at once never mix.
         auto out = files_.openAppend(path_, false);
+        keepPrivate();
         out->write(rowLines(date, time, description, status));
         out->close();
         return std::nullopt;
@@ -113,11 +114,20 @@ std::optional<RunError> HtmlLog::AppendLogRow(const std::u16string& description,
     }
 }
 
+void HtmlLog::keepPrivate() {
+    try {
+        files_.restrictToOwner(path_);
+    } catch (const RunError&) {
+        // A log that is not ours to tighten is still written.
+    }
+}
+
 bool HtmlLog::clear() {
     if (!FileExists(files_, path_)) {
         return false;
     }
     auto out = files_.openTruncated(path_);
+    keepPrivate();
     out->write(headerBlock());
     out->close();
     return true;

@@ -48,6 +48,10 @@ public:
                                               const std::u16string& status);
 
 private:
+    // The log lists every file the user processed: on every write it is made readable and
+    // writable by its owner alone, which tightens a log made before.
+    void keepPrivate();
+
     FileSystem& files_;
     Clock& clock_;
     std::string path_;

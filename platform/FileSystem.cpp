@@ -754,7 +754,7 @@ void PosixFileSystem::remove(const std::string& path) {
 }
 
 void PosixFileSystem::createDirectory(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) == 0) {
+    if (::mkdir(path.c_str(), 0700) == 0) {
         return;
     }
     const int err = errno;
@@ -763,6 +763,16 @@ void PosixFileSystem::createDirectory(const std::string& path) {
         return;
     }
     throwError(err);
+}
+
+void PosixFileSystem::restrictToOwner(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        throwErrno();
+    }
+    if ((st.st_mode & 077) != 0 && ::chmod(path.c_str(), st.st_mode & 07700) != 0) {
+        throwErrno();
+    }
 }
 
 BufferedWriter::BufferedWriter(FileWriter& out, std::size_t capacity)

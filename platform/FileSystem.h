@@ -92,8 +92,12 @@ public:
     [[nodiscard]] virtual std::unique_ptr<FileWriter> createNew(const std::string& path) = 0;
 
     virtual void remove(const std::string& path) = 0;
-    // Creates a folder; one that already exists is no error.
+    // Creates a folder that only its owner may use (0700); one that already exists is no
+    // error and is left as it is.
     virtual void createDirectory(const std::string& path) = 0;
+    // Takes every permission away from the group and others: the program's folder and log
+    // say what the user has been working on.
+    virtual void restrictToOwner(const std::string& path) = 0;
 };
 
 // The ways PosixFileSystem may move large amounts of data, each used only where the file
@@ -126,6 +130,7 @@ public:
     std::unique_ptr<FileWriter> createNew(const std::string& path) override;
     void remove(const std::string& path) override;
     void createDirectory(const std::string& path) override;
+    void restrictToOwner(const std::string& path) override;
 
 private:
     TransferWays ways_;

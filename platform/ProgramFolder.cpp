@@ -1,5 +1,7 @@
 #include "platform/ProgramFolder.h"
 
+#include "platform/FileSystem.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -62,6 +64,15 @@ std::string logFolder() {
 
 std::string logPath() {
     return logFolder() + "/log.html";
+}
+
+void makePrivateFolder(FileSystem& files, const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1)) {
+        files.createDirectory(folder.substr(0, slash));
+    }
+    files.createDirectory(folder);
+    files.restrictToOwner(folder);
 }
 
 } // namespace vornal

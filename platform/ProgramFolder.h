@@ -13,4 +13,11 @@ namespace vornal {
 [[nodiscard]] std::string logFolder();
 [[nodiscard]] std::string logPath();
 
+class FileSystem;
+
+// Creates folder and every missing folder above it, new ones for the owner only, and takes
+// every permission of the group and others away from folder itself, which may exist
+// already.
+void makePrivateFolder(FileSystem& files, const std::string& folder);
+
 } // namespace vornal

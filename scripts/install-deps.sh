@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev libgl-dev fonts-dejavu-core
     # A virtual display for screenshots of the window (xvfb-run).
     xvfb xauth
+    # The test that looks for copies of the key in the command line's memory.
+    gdb
 )
 
 missing=()

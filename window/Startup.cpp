@@ -107,14 +107,6 @@ void writePreviousFolder(FileSystem& files, const std::string& programFolder,
     out->close();
 }
 
-void createFolders(FileSystem& files, const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
-         slash = folder.find('/', slash + 1)) {
-        files.createDirectory(folder.substr(0, slash));
-    }
-    files.createDirectory(folder);
-}
-
 bool runFirstStart(SettingsStore& settings, FileSystem& files, const std::string& programFolder,
                    const FirstRunSteps& steps) {
     if (!settings.read(kSettingsApplication, kSettingsSection, kSettingsKey).empty()) {
@@ -123,7 +115,7 @@ bool runFirstStart(SettingsStore& settings, FileSystem& files, const std::string
     skippingFailure(
         [&] { settings.write(kSettingsApplication, kSettingsSection, kSettingsKey, "1"); });
     // Unlike a program installed with its folder, ours may have none yet.
-    skippingFailure([&] { createFolders(files, programFolder); });
+    skippingFailure([&] { makePrivateFolder(files, programFolder); });
     skippingFailure([&] { files.createDirectory(programFolder + "/log"); });
     skippingFailure([&] { files.createDirectory(programFolder + "/text"); });
     if (steps.writeReadme) {

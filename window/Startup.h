@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 
 #include <functional>
@@ -50,9 +51,6 @@ parseCommandLine(const std::vector<std::u16string>& arguments,
 // Creates or overwrites prevdir.tmp with folder and CR LF; throws RunError when it cannot.
 void writePreviousFolder(FileSystem& files, const std::string& programFolder,
                          const std::string& folder);
-
-// Creates folder and every missing folder above it.
-void createFolders(FileSystem& files, const std::string& folder);
 
 // The first-run steps, each skipped when it fails.
 struct FirstRunSteps {

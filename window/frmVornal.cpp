@@ -499,7 +499,7 @@ void frmVornal::RestorePreviousFolder() {
 
 void frmVornal::Command4_Click() {
     try {
-        createFolders(s_.files, s_.programFolder);
+        makePrivateFolder(s_.files, s_.programFolder);
         writePreviousFolder(s_.files, s_.programFolder, encodePath(c_.DirList->path()));
     } catch (const RunError&) {
         // The program ends all the same.

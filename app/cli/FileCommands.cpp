@@ -56,8 +56,8 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
     PosixFileSystem files;
     // The log lives in the program folder; make it on first use so rows are not lost.
     try {
-        files.createDirectory(programFolder());
-        files.createDirectory(logFolder());
+        makePrivateFolder(files, programFolder());
+        makePrivateFolder(files, logFolder());
     } catch (const RunError&) {
         // A log that cannot be written never stops an operation.
     }
@@ -67,8 +67,8 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
     CliWindow::installCancelHandlers();
     ProcessState state;
     OperationContext ctx{state, window, files, log};
-    window.setText(Ctl::txtPass1, *key.key);
-    window.setText(Ctl::txtPass2, *key.key);
+    window.setText(Ctl::txtPass1, key.key->str());
+    window.setText(Ctl::txtPass2, key.key->str());
 
     bool anyFailed = false;
     for (const std::string& name : names) {

@@ -1,11 +1,12 @@
 #include "app/cli/KeyInput.h"
 
+#include "platform/Secrets.h"
 #include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <iostream>
 #include <iterator>
 #include <termios.h>
@@ -24,8 +25,41 @@ void stripLineEnd(std::string& s) {
     }
 }
 
+// The first line of fd without its line end (LF or CR LF), read straight into key text:
+// a stream would leave a copy in its buffer. Absent when nothing could be read, with error
+// set to the system's error number if reading failed.
+std::optional<SecretUtf8> readKeyLine(int fd, int& error) {
+    SecretUtf8 line;
+    bool gotLine = false;
+    error = 0;
+    char c;
+    while (true) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n == 1) {
+            if (c == '\n') {
+                gotLine = true;
+                break;
+            }
+            line.push_back(c);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+    }
+    wipe(&c, sizeof c);
+    if (!gotLine && line.empty()) {
+        return std::nullopt;
+    }
+    if (gotLine && !line.empty() && line.view().back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
 // One line from a terminal with echo off; the line end is not kept.
-std::optional<std::string> readHiddenLine(const char* prompt) {
+std::optional<SecretUtf8> readHiddenLine(const char* prompt) {
     termios saved{};
     const bool isTerm = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (isTerm) {
@@ -36,31 +70,10 @@ std::optional<std::string> readHiddenLine(const char* prompt) {
     }
     // Echo is off before the prompt shows, so nothing typed after it can be echoed.
     std::cerr << prompt << std::flush;
-    std::string line;
-    bool gotLine = false;
-    char c;
-    while (true) {
-        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-        if (n == 1) {
-            if (c == '\n') {
-                gotLine = true;
-                break;
-            }
-            line.push_back(c);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
-    }
+    int error = 0;
+    auto line = readKeyLine(STDIN_FILENO, error);
     if (isTerm) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    }
-    if (!gotLine && line.empty()) {
-        return std::nullopt;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
     }
     return line;
 }
@@ -72,14 +85,13 @@ KeyResult fail(std::string error, int exitCode) {
     return r;
 }
 
-KeyResult fromUtf8(std::string utf8, const char* what) {
+KeyResult fromUtf8(std::string_view utf8, const char* what) {
     auto key = utf8ToUtf16(utf8);
-    std::fill(utf8.begin(), utf8.end(), '\0');
     if (!key) {
         return fail(std::string(what) + " is not valid UTF-8", 2);
     }
     KeyResult r;
-    r.key = std::move(key);
+    r.key.emplace(std::move(*key));
     return r;
 }
 
@@ -139,6 +151,7 @@ bool keyUsesStdin(const KeySource& source) {
 KeyResult readKey(const KeySource& source) {
     switch (source.kind) {
     case KeySource::Kind::Env: {
+        // The value stays in the environment, where the user put it.
         const char* value = std::getenv(source.name.c_str());
         if (!value) {
             return fail("environment variable " + source.name + " is not set", 2);
@@ -146,24 +159,21 @@ KeyResult readKey(const KeySource& source) {
         return fromUtf8(value, "the key");
     }
     case KeySource::Kind::File: {
-        std::string content;
-        if (source.name == "-") {
-            std::getline(std::cin, content);
-            if (!std::cin.eof()) {
-                content.push_back('\n');
-            }
-        } else {
-            std::ifstream in(source.name, std::ios::binary);
-            if (!in) {
-                return fail("cannot read key file " + source.name + ": " + std::strerror(errno), 2);
-            }
-            std::getline(in, content);
-            if (!in.eof()) {
-                content.push_back('\n');
-            }
+        const bool fromStdin = source.name == "-";
+        const int fd = fromStdin ? STDIN_FILENO : ::open(source.name.c_str(), O_RDONLY | O_CLOEXEC);
+        int error = fd < 0 ? errno : 0;
+        std::optional<SecretUtf8> line;
+        if (fd >= 0) {
+            line = readKeyLine(fd, error);
         }
-        stripLineEnd(content);
-        return fromUtf8(std::move(content), "the key");
+        if (fd >= 0 && !fromStdin) {
+            ::close(fd);
+        }
+        if (error != 0) {
+            return fail("cannot read key file " + source.name + ": " + std::strerror(error), 2);
+        }
+        // An empty file is an empty key, refused later like an empty typed one.
+        return fromUtf8(line ? line->view() : std::string_view(), "the key");
     }
     case KeySource::Kind::Prompt:
         break;
@@ -176,13 +186,10 @@ KeyResult readKey(const KeySource& source) {
     if (!key || !again) {
         return fail("no key was typed", 2);
     }
-    const bool same = *key == *again;
-    std::fill(again->begin(), again->end(), '\0');
-    if (!same) {
-        std::fill(key->begin(), key->end(), '\0');
+    if (key->view() != again->view()) {
         return fail("Encryption keys mismatch. Please re-enter both keys.", 1);
     }
-    return fromUtf8(std::move(*key), "the key");
+    return fromUtf8(key->view(), "the key");
 }
 
 std::optional<std::string> readAllStdin(std::string& error) {

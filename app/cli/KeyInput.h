@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Secrets.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,12 +19,13 @@ struct KeySource {
 std::optional<KeySource> takeKeyOption(std::vector<std::string>& args, std::string& error);
 
 struct KeyResult {
-    std::optional<std::u16string> key; // absent: could not be read (error says why)
+    std::optional<SecretUtf16> key; // absent: could not be read (error says why)
     std::string error;
     int exitCode = 0; // for an absent key
 };
 
-// Reads the key as UTF-16. Prompting refuses a confirmation that differs from the key.
+// Reads the key as UTF-16, leaving no copy of it behind but the environment variable's.
+// Prompting refuses a confirmation that differs from the key.
 KeyResult readKey(const KeySource& source);
 
 // True when the source consumes standard input, so the text must be an argument.

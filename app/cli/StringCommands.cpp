@@ -15,7 +15,7 @@ namespace vornal::cli {
 namespace {
 
 struct Input {
-    std::u16string key;
+    SecretUtf16 key;
     std::u16string text;
 };
 
@@ -98,7 +98,7 @@ int encryptStringCommand(std::vector<std::string> args) {
                    "confirmation.");
         return kFailed;
     }
-    const std::u16string hex = modAES::EncryptString(input->text, input->key);
+    const std::u16string hex = modAES::EncryptString(input->text, input->key.str());
     if (hex.empty()) {
         printError("nothing to encrypt: the text is empty");
         return kFailed;
@@ -119,7 +119,7 @@ int decryptStringCommand(std::vector<std::string> args) {
         return kFailed;
     }
     TerminalMessages messages;
-    const std::u16string text = modAES::DecryptString(input->text, input->key, messages);
+    const std::u16string text = modAES::DecryptString(input->text, input->key.str(), messages);
     if (text.empty()) {
         if (messages.count() == 0) {
             printError(input->text.empty()

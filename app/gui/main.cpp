@@ -5,6 +5,7 @@
 #include "platform/Launcher.h"
 #include "platform/ProcessExit.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Secrets.h"
 #include "platform/qt/QtDrives.h"
 #include "platform/qt/QtMessageBox.h"
 #include "platform/qt/QtSettingsStore.h"
@@ -22,6 +23,8 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    // Before any key is typed.
+    vornal::forbidCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vornal Encryption"));
     // Fusion paints the colours the window gives its panel, boxes and lists.

@@ -1,10 +1,9 @@
-// EncryptString / DecryptString: UTF-16LE text under the first 16 password characters,
-// shown as upper-case hexadecimal.
+// EncryptString / DecryptString and TextCipher: UTF-16LE text under the first 16 password
+// characters, shown as upper-case hexadecimal.
 #include "cipher/modAES.h"
 #include "tests/support/RecordingMessages.h"
 
 #include <gtest/gtest.h>
-#include <random>
 
 namespace vornal {
 namespace {
@@ -13,147 +12,87 @@ using modAES::DecryptString;
 using modAES::EncryptString;
 using test::RecordingMessages;
 
-std::u16string repeat(char16_t c, std::size_t n) {
-    return std::u16string(n, c);
-}
-
-bool isUpperHex(const std::u16string& s) {
-    return std::all_of(s.begin(), s.end(), [](char16_t c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F');
-    });
-}
-
-TEST(EncryptString, LengthFollowsTextLength) {
+TEST(EncryptString, IsUpperHexWhoseLengthFollowsTheText) {
     struct Case {
         std::size_t chars;
         std::size_t hex;
     };
-    for (auto [chars, hex] : {Case{1, 64}, Case{14, 64}, Case{15, 128}, Case{30, 128},
-                              Case{31, 192}, Case{46, 192}, Case{47, 256}}) {
-        const std::u16string ct = EncryptString(repeat(u'x', chars), u"key");
+    for (const auto [chars, hex] :
+         {Case{1, 64}, Case{14, 64}, Case{15, 128}, Case{30, 128}, Case{31, 192}}) {
+        const std::u16string ct = EncryptString(std::u16string(chars, u'x'), u"key");
         EXPECT_EQ(ct.size(), hex) << chars << " characters";
-        EXPECT_TRUE(isUpperHex(ct));
+        EXPECT_EQ(ct.find_first_not_of(u"0123456789ABCDEF"), std::u16string::npos) << chars;
     }
 }
 
-TEST(EncryptString, IsTheHexOfFramedUtf16leBytesUnderTheKeyBytes) {
-    // An ASCII password c1..ck gives the key c1 00 c2 00 ... ck 00 then zeros.
-    const std::u16string ct = EncryptString(u"Hi", u"ab");
-    const ByteArray bytes = parseHexPairs(ct);
-    ASSERT_TRUE(bytes);
-    ASSERT_EQ(bytes->size(), 32u);
-    std::array<std::uint8_t, 32> key{'a', 0, 'b', 0};
+TEST(EncryptString, FramesTheUtf16leTextUnderTheUtf16lePassword) {
     AES aes;
-    aes.gentables();
-    aes.gkey(8, 8, key);
-    std::vector<std::uint8_t> block = *bytes;
-    aes.Decrypt(block);
-    const std::vector<std::uint8_t> expected = {4, 0, 0, 0, 'H', 0, 'i', 0};
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), block.begin()));
-    EXPECT_TRUE(std::all_of(block.begin() + 8, block.end(), [](auto b) { return b == 0; }));
+    const ByteArray ct = aes.EncryptData(std::vector<std::uint8_t>{'H', 0, 'i', 0},
+                                         std::vector<std::uint8_t>{'a', 0, 'b', 0});
+    EXPECT_EQ(EncryptString(u"Hi", u"ab"), toHexUpper(*ct));
 }
 
-TEST(TextRoundTrip, AnyTextComesBackExactly) {
+// TextCipher, which keys itself once for many texts, gives the same results throughout.
+TEST(TextRoundTrip, AnyTextComesBackInEitherHexCaseAndOnly16PasswordCharactersCount) {
     RecordingMessages messages;
-    const std::u16string texts[] = {
-        u"a",
-        u"hello world",
-        u"Gr\u00fc\u00dfe, \u00e9t\u00e9 \u20ac 100",
-        u"\u65e5\u672c\u8a9e\u306e\u6587\u7ae0",
-        u"emoji \U0001F600 and \U0001D11E clef",
-        u"tab\tcr\rlf\n",
-        std::u16string(u"nul\0inside", 10),
-        repeat(u'z', 1000),
-    };
-    for (const auto& text : texts) {
-        const std::u16string ct = EncryptString(text, u"p\u00e4ssw\u00f6rd");
-        ASSERT_FALSE(ct.empty());
-        EXPECT_EQ(DecryptString(ct, u"p\u00e4ssw\u00f6rd", messages), text);
+    const std::u16string password = u"p\u00e4ssw\u00f6rd 0123456-one";
+    const std::u16string sameStart = u"p\u00e4ssw\u00f6rd 0123456-two";
+    for (const std::u16string& text :
+         {std::u16string(u"a"), std::u16string(u"Gr\u00fc\u00dfe \u20ac \u65e5\u672c\u8a9e"),
+          std::u16string(u"emoji \U0001F600 tab\tcr\rlf\n"), std::u16string(u"nul\0in", 6),
+          std::u16string(1000, u'z')}) {
+        std::u16string ct = EncryptString(text, password);
+        EXPECT_EQ(ct, EncryptString(text, sameStart));
+        EXPECT_EQ(ct, TextCipher(password).encrypt(text));
+        EXPECT_EQ(DecryptString(ct, sameStart, messages), text);
+        EXPECT_EQ(TextCipher(sameStart).decrypt(ct).text, text);
+        for (auto& c : ct) {
+            c = static_cast<char16_t>(c >= u'A' && c <= u'F' ? c + 32 : c);
+        }
+        EXPECT_EQ(DecryptString(ct, password, messages), text);
     }
     EXPECT_TRUE(messages.boxes.empty());
+    // The 16th character still counts.
+    EXPECT_NE(EncryptString(u"t", u"p\u00e4ssw\u00f6rd 012345X"), EncryptString(u"t", password));
 }
 
-TEST(TextRoundTrip, LowerCaseHexIsAccepted) {
-    RecordingMessages messages;
-    std::u16string ct = EncryptString(u"mixed Case", u"k");
-    for (auto& c : ct) {
-        if (c >= u'A' && c <= u'F') {
-            c = static_cast<char16_t>(c + 32);
+TEST(DecryptString, HexEdgeCases) {
+    const std::u16string ct = EncryptString(u"secret", u"k");
+    std::u16string notHex = ct;
+    notHex[10] = u'G';
+    struct Case {
+        std::u16string hex;
+        std::u16string password;
+        bool invalidPassword; // else: empty without a message (malformed)
+    };
+    for (const auto& [hex, password, invalidPassword] : {
+             Case{ct, u"wrong", true},
+             Case{ct.substr(0, 62), u"k", true}, // whole bytes, not whole blocks
+             Case{u"00", u"k", true},
+             Case{ct.substr(0, 63), u"k", false}, // an odd count
+             Case{u"A", u"k", false},
+             Case{notHex, u"k", false},
+             Case{ct + u" ", u"k", false},
+             Case{u"", u"k", false},
+             Case{ct, u"", false},
+         }) {
+        RecordingMessages messages;
+        EXPECT_EQ(DecryptString(hex, password, messages), u"");
+        if (!password.empty()) {
+            EXPECT_EQ(TextCipher(password).decrypt(hex).outcome,
+                      invalidPassword ? TextCipher::Outcome::InvalidPassword
+                                      : TextCipher::Outcome::Malformed);
+        }
+        ASSERT_EQ(messages.boxes.size(), invalidPassword ? 1u : 0u) << hex.size();
+        if (invalidPassword) {
+            EXPECT_EQ(messages.boxes[0].prompt, u"Invalid password");
+            EXPECT_EQ(messages.boxes[0].title, u"Error");
+            EXPECT_EQ(messages.boxes[0].buttons, MsgButtons::Ok);
         }
     }
-    EXPECT_EQ(DecryptString(ct, u"k", messages), u"mixed Case");
-}
-
-TEST(TextRoundTrip, PasswordsSharingTheirFirst16CharactersAreInterchangeable) {
-    RecordingMessages messages;
-    const std::u16string a = u"0123456789abcdefTAIL-ONE";
-    const std::u16string b = u"0123456789abcdefother tail";
-    EXPECT_EQ(EncryptString(u"text", a), EncryptString(u"text", b));
-    EXPECT_EQ(DecryptString(EncryptString(u"text", a), b, messages), u"text");
-    // The 16th character still counts.
-    EXPECT_NE(EncryptString(u"text", u"0123456789abcdeX"), EncryptString(u"text", a));
-}
-
-TEST(DecryptString, WrongPasswordShowsInvalidPasswordOnce) {
-    RecordingMessages messages;
-    const std::u16string ct = EncryptString(u"secret", u"right");
-    EXPECT_EQ(DecryptString(ct, u"wrong", messages), u"");
-    ASSERT_EQ(messages.boxes.size(), 1u);
-    EXPECT_EQ(messages.boxes[0].prompt, u"Invalid password");
-    EXPECT_EQ(messages.boxes[0].title, u"Error");
-    EXPECT_EQ(messages.boxes[0].buttons, MsgButtons::Ok);
-}
-
-TEST(DecryptString, MalformedHexGivesEmptyWithoutAMessage) {
-    RecordingMessages messages;
-    const std::u16string ct = EncryptString(u"secret", u"k");
-    std::u16string bad = ct;
-    bad[10] = u'G';
-    EXPECT_EQ(DecryptString(ct.substr(0, 63), u"k", messages), u"");
-    EXPECT_EQ(DecryptString(bad, u"k", messages), u"");
-    EXPECT_EQ(DecryptString(u"A", u"k", messages), u"");
-    EXPECT_EQ(DecryptString(ct + u" ", u"k", messages), u"");
-    EXPECT_TRUE(messages.boxes.empty());
-}
-
-TEST(DecryptString, WholeBytesThatAreNotWholeBlocksAreAnInvalidPassword) {
-    RecordingMessages messages;
-    const std::u16string ct = EncryptString(u"secret", u"k");
-    EXPECT_EQ(DecryptString(ct.substr(0, 62), u"k", messages), u"");
-    EXPECT_EQ(DecryptString(u"00", u"k", messages), u"");
-    ASSERT_EQ(messages.boxes.size(), 2u);
-    EXPECT_EQ(messages.boxes[1].prompt, u"Invalid password");
-}
-
-TEST(TextWrappers, EmptyTextOrPasswordGivesEmptyAtOnce) {
-    RecordingMessages messages;
-    const std::u16string ct = EncryptString(u"x", u"k");
     EXPECT_EQ(EncryptString(u"", u"k"), u"");
     EXPECT_EQ(EncryptString(u"x", u""), u"");
-    EXPECT_EQ(DecryptString(u"", u"k", messages), u"");
-    EXPECT_EQ(DecryptString(ct, u"", messages), u"");
-    EXPECT_TRUE(messages.boxes.empty());
-}
-
-TEST(TextCipher, AgreesWithTheOneShotWrappers) {
-    std::mt19937 rng(11);
-    const TextCipher cipher(u"shared key \u00e5");
-    RecordingMessages messages;
-    for (int n = 1; n < 60; ++n) {
-        std::u16string text(static_cast<std::size_t>(n), u'\0');
-        for (auto& c : text) {
-            c = static_cast<char16_t>(rng() % 0xD7FF + 1);
-        }
-        const std::u16string ct = cipher.encrypt(text);
-        EXPECT_EQ(ct, EncryptString(text, u"shared key \u00e5"));
-        const auto back = cipher.decrypt(ct);
-        EXPECT_EQ(back.outcome, TextCipher::Outcome::Text);
-        EXPECT_EQ(back.text, text);
-    }
-    EXPECT_EQ(cipher.encrypt(u""), u"");
-    EXPECT_EQ(cipher.decrypt(u"0").outcome, TextCipher::Outcome::Malformed);
-    EXPECT_EQ(cipher.decrypt(EncryptString(u"x", u"other")).outcome,
-              TextCipher::Outcome::InvalidPassword);
+    EXPECT_EQ(TextCipher(u"k").encrypt(u""), u"");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -48,6 +49,25 @@ TEST_F(CliFiles, EncryptsInPlaceAndDecryptsBack) {
     EXPECT_NE(logText().find("Encrypting \"" + path + "\" with AES Encryption "),
               std::string::npos);
     EXPECT_NE(logText().find("Decrypting \"" + path + "\""), std::string::npos);
+}
+
+TEST_F(CliFiles, AProgramFolderAndLogMadeOpenAreTightened) {
+    std::filesystem::create_directories(dir.file("home/log"));
+    writeFile(dir.file("home/log/log.html"), "<table border>\r\n");
+    for (const char* name : {"home", "home/log"}) {
+        ::chmod(dir.file(name).c_str(), 0755);
+    }
+    ::chmod(dir.file("home/log/log.html").c_str(), 0644);
+    const std::string path = dir.file("notes.txt");
+    writeFile(path, "private");
+    ASSERT_EQ(cli({"encrypt", "--key-env", "VK", path}).exitCode, 0);
+    const auto permissions = [&](const char* name) {
+        return std::filesystem::status(dir.file(name)).permissions();
+    };
+    using std::filesystem::perms;
+    EXPECT_EQ(permissions("home"), perms::owner_all);
+    EXPECT_EQ(permissions("home/log"), perms::owner_all);
+    EXPECT_EQ(permissions("home/log/log.html"), perms::owner_read | perms::owner_write);
 }
 
 TEST_F(CliFiles, EveryFileIsTriedAndAnyFailureMakesTheStatus1) {

@@ -93,14 +93,24 @@ protected:
 
 // --- Rows and the life of a log.
 
+// The log lists the user's files: only its owner may read it.
+mode_t permissionsOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
 TEST_F(HtmlLogTest, FirstRowCreatesTheLogWithTheFreshLine) {
     append(u"Encrypting \"a.txt\"", u"Success");
     EXPECT_EQ(readFile(path), kFreshLine + row("Encrypting \"a.txt\"", "Success"));
+    EXPECT_EQ(permissionsOf(path), 0600u);
 }
 
 TEST_F(HtmlLogTest, RowsAreAppendedToAnExistingLogWithoutAnotherFreshLine) {
     writeFile(path, "kept as it is\r\n");
+    ::chmod(path.c_str(), 0644);
     append(u"one", u"Success");
+    EXPECT_EQ(permissionsOf(path), 0600u);
     append(u"two", u"Failed");
     EXPECT_EQ(readFile(path), "kept as it is\r\n" + row("one", "Success") + row("two", "Failed"));
 }
@@ -119,8 +129,10 @@ TEST_F(HtmlLogTest, GoesFromAbsentToStartedToClearedToHeaderWithNewRows) {
     EXPECT_TRUE(log.exists());
     EXPECT_EQ(readFile(path), kFreshLine + row("first", "Success") + row("second", "Failed"));
 
+    ::chmod(path.c_str(), 0666);
     btnClearHis_Click(window, log);
     EXPECT_EQ(readFile(path), kHeader);
+    EXPECT_EQ(permissionsOf(path), 0600u);
 
     append(u"third", u"Success");
     EXPECT_EQ(readFile(path), kHeader + row("third", "Success"));
@@ -189,8 +201,9 @@ TEST_F(HtmlLogTest, FailedWriteIsAnsweredNotThrown) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number(), ENOSPC);
     // The fresh line and the row are written apart, the row in one piece.
-    EXPECT_THAT(faulty.calls, ElementsAre("createNew " + path, "write " + path, "close " + path,
-                                          "openAppend " + path, "write " + path));
+    EXPECT_THAT(faulty.calls,
+                ElementsAre("createNew " + path, "write " + path, "close " + path,
+                            "openAppend " + path, "restrictToOwner " + path, "write " + path));
 }
 
 // --- Clear History.

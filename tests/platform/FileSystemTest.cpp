@@ -464,6 +464,32 @@ TEST_F(FileSystemTest, RemoveAndCreateDirectory) {
     EXPECT_EQ(errorOf([&] { files.createDirectory(path("missing/log")); }), ENOENT);
 }
 
+TEST_F(FileSystemTest, PrivateFoldersAndFilesAreTheOwnersAlone) {
+    const mode_t savedMask = ::umask(0);
+    files.createDirectory(path("new"));
+    ::umask(savedMask);
+    EXPECT_EQ(permissionsOf(path("new")), 0700u);
+
+    // Missing folders on the way are made private, an existing one above is left alone.
+    ::mkdir(path("shared").c_str(), 0755);
+    makePrivateFolder(files, path("shared/home/vornal"));
+    EXPECT_EQ(permissionsOf(path("shared")), 0755u);
+    EXPECT_EQ(permissionsOf(path("shared/home")), 0700u);
+    EXPECT_EQ(permissionsOf(path("shared/home/vornal")), 0700u);
+    // An existing folder is tightened, keeping the owner's bits.
+    makePrivateFolder(files, path("shared"));
+    EXPECT_EQ(permissionsOf(path("shared")), 0700u);
+
+    writeFile(path("log.html"), "x");
+    ::chmod(path("log.html").c_str(), 0664);
+    files.restrictToOwner(path("log.html"));
+    EXPECT_EQ(permissionsOf(path("log.html")), 0600u);
+    ::chmod(path("log.html").c_str(), 0444);
+    files.restrictToOwner(path("log.html"));
+    EXPECT_EQ(permissionsOf(path("log.html")), 0400u);
+    EXPECT_EQ(errorOf([&] { files.restrictToOwner(path("missing")); }), ENOENT);
+}
+
 // --- BufferedWriter.
 
 // Keeps every piece it is handed.

@@ -18,7 +18,7 @@ namespace vornal::test {
 // lose a file. Every call is recorded in `calls` before it is forwarded or failed:
 //   "readAll a", "copyToNew a b", "copyOver a b", "openTruncated a", "openRewrite a",
 //   "openAppend a", "createNew a", "moveAside a b", "openReplacement a", "write a", "sync a",
-//   "close a", "remove a", "createDirectory a"
+//   "close a", "remove a", "createDirectory a", "restrictToOwner a"
 // so that a test can check the order, e.g. that the backup exists before the target is
 // emptied. Queries (canOpenForReading, exists, size, sizeOpenForReadWrite, freeSpace) are
 // not recorded.
@@ -137,6 +137,10 @@ public:
     void createDirectory(const std::string& path) override {
         record("createDirectory " + path);
         real_.createDirectory(path);
+    }
+    void restrictToOwner(const std::string& path) override {
+        record("restrictToOwner " + path);
+        real_.restrictToOwner(path);
     }
 
 private:
