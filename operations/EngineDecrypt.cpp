@@ -5,11 +5,10 @@
 #include "operations/EngineWork.h"
 #include "operations/FileFormat.h"
 #include "operations/TextStream.h"
-#include "platform/RunError.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 namespace vornal {
@@ -37,16 +36,20 @@ int nibbleOf(char c) noexcept {
     return -1;
 }
 
-// Appends decrypted UTF-16LE units as Windows-1252 bytes; a character without a byte is
-// the system's "illegal byte sequence".
-void appendAs1252(const std::uint8_t* utf16le, std::size_t units, std::string& out) {
+// Appends decrypted UTF-16LE units of part index as Windows-1252 bytes. A file's text has
+// a byte for every character, so a character without one was not written with this key.
+void appendAs1252(const std::uint8_t* utf16le, std::size_t units, std::string& out,
+                  std::uint64_t index) {
     const std::size_t at = out.size();
     out.resize(at + units);
     if (!narrowTo1252(utf16le, units, out.data() + at)) {
-        throw RunError::fromErrno(EILSEQ);
+        throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
     }
 }
 
+// The text of an encrypted file as the decrypt probe gives it: every marker removed, then
+// the blanks around it trimmed. It comes out in large pieces, to be split into parts at
+// each ":" and carriage return by whoever takes it.
 class EncryptedText {
 public:
     explicit EncryptedText(Sink out)
@@ -97,14 +100,32 @@ private:
     char last_ = '\0';
 };
 
+// The message length that a part's decrypted first block gives, when the writer could have
+// written it for a part of total bytes: at least one character, and within the part.
+std::optional<std::uint64_t> messageLength(const std::uint8_t* firstBlock, std::uint64_t total) {
+    const std::int32_t L = load32(firstBlock);
+    if (L / 2 <= 0 || static_cast<std::uint64_t>(L) > total - 4) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(L);
+}
+
+// The framing pads with zero bytes: anything else there was not written with this key.
+void checkPadding(const std::uint8_t* padding, std::size_t n, std::uint64_t index) {
+    if (!std::all_of(padding, padding + n, [](std::uint8_t b) { return b == 0; })) {
+        throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
+    }
+}
+
 struct DecodedPart {
     std::size_t offset; // of its bytes in the group's buffer
     std::size_t size;   // 0 for an empty part
 };
 
-// Decrypted parts, each followed by one blank.
+// Decrypted parts, the first of them part `first` of the file; a blank goes before each
+// one but the file's first.
 std::string decryptParts(const Rijndael256Engine& cipher, const std::vector<std::string_view>& all,
-                         std::size_t textSize) {
+                         std::size_t textSize, std::uint64_t first) {
     std::string out;
     out.reserve(textSize / 4 + all.size() + 64);
     std::vector<std::uint8_t> frames;
@@ -113,8 +134,10 @@ std::string decryptParts(const Rijndael256Engine& cipher, const std::vector<std:
     while (next < all.size()) {
         frames.clear();
         parts.clear();
-        std::optional<TextCipher::Outcome> stop; // a part that cannot even be decoded
+        const std::uint64_t groupFirst = first + next;
+        std::optional<PartFailed> stop; // a part that cannot even be decoded
         while (next < all.size() && frames.size() < kGroupBytes) {
+            const std::uint64_t index = first + next;
             const std::string_view hex = all[next];
             ++next;
             if (hex.empty()) {
@@ -122,44 +145,52 @@ std::string decryptParts(const Rijndael256Engine& cipher, const std::vector<std:
                 continue;
             }
             if (hex.size() % 2 != 0) {
-                stop = TextCipher::Outcome::Malformed;
+                stop = PartFailed{TextCipher::Outcome::Malformed, index};
                 break;
             }
             const std::size_t at = frames.size();
             frames.resize(at + hex.size() / 2);
             if (!decodeHex(hex.data(), hex.size() / 2, frames.data() + at)) {
                 frames.resize(at);
-                stop = TextCipher::Outcome::Malformed;
+                stop = PartFailed{TextCipher::Outcome::Malformed, index};
                 break;
             }
             if ((hex.size() / 2) % 32 != 0) {
                 // Whole bytes, but not whole blocks: no key opens it.
                 frames.resize(at);
-                stop = TextCipher::Outcome::InvalidPassword;
+                stop = PartFailed{TextCipher::Outcome::InvalidPassword, index};
                 break;
             }
             parts.push_back({at, hex.size() / 2});
         }
         cipher.decryptBlocks(frames.data(), frames.size() / 32);
-        for (const DecodedPart& p : parts) {
-            if (p.size > 0) {
-                const std::int32_t L = load32(frames.data() + p.offset);
-                if (L <= 0 || static_cast<std::size_t>(L) > p.size - 4 || L / 2 == 0) {
-                    throw PartFailed{TextCipher::Outcome::InvalidPassword};
-                }
-                appendAs1252(frames.data() + p.offset + 4, static_cast<std::size_t>(L) / 2, out);
+        for (std::size_t k = 0; k < parts.size(); ++k) {
+            const std::uint64_t index = groupFirst + k;
+            if (index > 0) {
+                out.push_back(' ');
             }
-            out.push_back(' ');
+            const DecodedPart& p = parts[k];
+            if (p.size > 0) {
+                const std::uint8_t* bytes = frames.data() + p.offset;
+                const auto L = messageLength(bytes, p.size);
+                if (!L) {
+                    throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
+                }
+                checkPadding(bytes + 4 + *L, p.size - 4 - *L, index);
+                appendAs1252(bytes + 4, *L / 2, out, index);
+            }
         }
         if (stop) {
-            throw PartFailed{*stop};
+            throw *stop;
         }
     }
     return out;
 }
 
-// Decrypted parts for a batch of whole parts, each ended by its separator.
-std::string decryptBatch(const Rijndael256Engine& cipher, const std::string& batch) {
+// Decrypted parts for a batch of whole parts, each ended by its separator, the first of
+// them part `first` of the file.
+std::string decryptBatch(const Rijndael256Engine& cipher, const std::string& batch,
+                         std::uint64_t first) {
     std::vector<std::string_view> parts;
     SeparatorFinder separators;
     std::size_t start = 0;
@@ -167,30 +198,32 @@ std::string decryptBatch(const Rijndael256Engine& cipher, const std::string& bat
          start = end) {
         parts.emplace_back(batch.data() + start, end - kPieceEnd.size() - start);
     }
-    return decryptParts(cipher, parts, batch.size());
+    return decryptParts(cipher, parts, batch.size(), first);
 }
 
-// One part too long for a batch, decrypted as it streams past.
+// Where decrypted text goes: its bytes, and the last part that is complete with them.
+using Emit = std::function<void(const std::string&, std::uint64_t)>;
+
+// One part too long for a batch, decrypted as it streams past, with the blank before it.
 class LongPartDecryptor {
 public:
-    LongPartDecryptor(const Rijndael256Engine& cipher, OrderedWork& work, std::uint64_t chars,
+    LongPartDecryptor(const Rijndael256Engine& cipher, Emit emit, std::uint64_t chars,
                       std::uint64_t index)
-        : cipher_(cipher), work_(work), index_(index), left_(chars) {
+        : cipher_(cipher), emit_(std::move(emit)), index_(index) {
         if (chars % 2 != 0) {
-            throw PartFailed{TextCipher::Outcome::Malformed};
+            throw PartFailed{TextCipher::Outcome::Malformed, index};
         }
         if ((chars / 2) % 32 != 0) {
-            throw PartFailed{TextCipher::Outcome::InvalidPassword};
+            throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
         }
         total_ = chars / 2;
     }
 
     void feed(std::string_view hex) {
-        left_ -= hex.size();
         for (const char c : hex) {
             const int v = nibbleOf(c);
             if (v < 0) {
-                throw PartFailed{TextCipher::Outcome::Malformed};
+                throw PartFailed{TextCipher::Outcome::Malformed, index_};
             }
             if (half_ < 0) {
                 half_ = v;
@@ -204,9 +237,10 @@ public:
         }
     }
 
+    // All its characters were fed.
     void finish() {
         flush();
-        work_.write(" ", index_);
+        emit_(std::string(), index_);
     }
 
 private:
@@ -216,46 +250,57 @@ private:
             return;
         }
         cipher_.decryptBlocks(bytes_.data(), whole / 32);
+        std::string out;
         std::size_t from = 0;
         if (!started_) {
             started_ = true;
-            const std::int32_t L = load32(bytes_.data());
-            if (L <= 0 || static_cast<std::uint64_t>(L) > total_ - 4 || L / 2 == 0) {
-                throw PartFailed{TextCipher::Outcome::InvalidPassword};
+            const auto L = messageLength(bytes_.data(), total_);
+            if (!L) {
+                throw PartFailed{TextCipher::Outcome::InvalidPassword, index_};
             }
-            textLeft_ = static_cast<std::uint64_t>(L) / 2 * 2;
+            messageLeft_ = *L;
             from = 4;
+            if (index_ > 0) {
+                out.push_back(' ');
+            }
         }
-        const auto take =
-            static_cast<std::size_t>(std::min<std::uint64_t>(textLeft_, whole - from) / 2 * 2);
-        std::string out;
-        appendAs1252(bytes_.data() + from, take / 2, out);
-        textLeft_ -= take;
+        // Characters begin at even offsets, as flushes do, so none is cut in two; an odd
+        // last byte of the message is no character.
+        const auto message =
+            static_cast<std::size_t>(std::min<std::uint64_t>(messageLeft_, whole - from));
+        appendAs1252(bytes_.data() + from, message / 2, out, index_);
+        messageLeft_ -= message;
+        checkPadding(bytes_.data() + from + message, whole - from - message, index_);
         bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(whole));
         if (!out.empty()) {
-            work_.write(out, index_ > 0 ? index_ - 1 : 0);
+            emit_(out, index_ > 0 ? index_ - 1 : 0);
         }
     }
 
     const Rijndael256Engine& cipher_;
-    OrderedWork& work_;
+    Emit emit_;
     std::uint64_t index_;
-    std::uint64_t left_;
-    std::uint64_t total_ = 0;
-    std::uint64_t textLeft_ = 0;
+    std::uint64_t total_ = 0;       // bytes of ciphertext
+    std::uint64_t messageLeft_ = 0; // message bytes still to come
     bool started_ = false;
     int half_ = -1;
     std::vector<std::uint8_t> bytes_;
 };
 
+// The most characters a part of so many hexadecimal digits decrypts to: its bytes less
+// the length field, two per character.
+constexpr std::uint64_t decryptedChars(std::uint64_t digits) {
+    return digits >= 64 ? digits / 4 - 2 : 0;
+}
 } // namespace
 
 EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
     EncryptedScan scan;
     SeparatorFinder separators;
     std::uint64_t current = 0; // bytes of the part being read, its separator's ":" included
+    bool blank = true;         // and they are all blanks, tabs or line ends
     bool capturing = true;     // the head of the current part is kept until one has bytes
-    auto endPart = [&](std::uint64_t length) {
+    auto endPart = [&](std::uint64_t length, bool last) {
         if (capturing && length > 0) {
             scan.firstFull = scan.parts;
             scan.firstFullLength = length;
@@ -267,13 +312,18 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
         if (length > options.batchSize) {
             scan.longParts.emplace_back(scan.parts, length);
         }
-        scan.decryptedBound += length / 4 + 1;
-        scan.lastPartEmpty = length == 0;
+        if (!last) {
+            scan.decryptedBound += (scan.parts > 0 ? 1 : 0) + decryptedChars(length);
+        }
+        scan.lastPartBlank = blank;
+        blank = true;
         ++scan.parts;
     };
     // One byte more than the head, to tell a part longer than it; the separator's bytes
-    // are taken off when the part ends.
+    // are taken off when the part ends. Only the last part's blankness counts, and it has
+    // no separator.
     auto keep = [&](std::string_view bytes) {
+        blank = blank && isIgnoredTail(bytes);
         std::string& head = scan.firstFullHead;
         if (capturing && head.size() <= kHeadBytes) {
             head.append(bytes.substr(0, kHeadBytes + 1 - head.size()));
@@ -284,7 +334,7 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
         for (std::size_t end; (end = separators.next(piece, start)) != std::string_view::npos;
              start = end) {
             keep(piece.substr(start, end - start));
-            endPart(current + (end - start) - kPieceEnd.size());
+            endPart(current + (end - start) - kPieceEnd.size(), false);
             current = 0;
         }
         keep(piece.substr(start));
@@ -297,7 +347,7 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
     }
     text.finish();
     if (text.size() > 0) {
-        endPart(current); // the part after the last separator
+        endPart(current, true); // the part after the last separator
     }
     if (scan.firstFullHead.size() > kHeadBytes) {
         scan.firstFullHead.resize(kHeadBytes);
@@ -311,46 +361,60 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
     return scan;
 }
 
-TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const AES& keyed) {
+TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const Rijndael256Engine& cipher,
+                                   const Reopen& reopen, const EngineOptions& options,
+                                   EngineProgress& progress) {
     if (!scan.firstFull) {
         return TextCipher::Outcome::Text;
     }
-    const std::string& head = scan.firstFullHead;
-    if (scan.firstFullLength == head.size()) {
-        const std::vector<std::string_view> one{head};
-        const auto cipher = makeEngineNamed(keyed, "portable");
-        try {
-            (void)decryptParts(*cipher, one, head.size());
-        } catch (const PartFailed& f) {
-            return f.outcome;
-        } catch (const RunError&) {
-            // A character without a byte: the key is right; writing reports it.
+    const std::uint64_t index = *scan.firstFull;
+    try {
+        const std::string& head = scan.firstFullHead;
+        if (scan.firstFullLength == head.size()) {
+            (void)decryptParts(cipher, {head}, head.size(), index);
+            return TextCipher::Outcome::Text;
         }
-        return TextCipher::Outcome::Text;
-    }
-    // A part too long to keep: its length and first block tell a wrong key.
-    if (scan.firstFullLength % 2 != 0) {
-        return TextCipher::Outcome::Malformed;
-    }
-    std::uint8_t block[32];
-    for (std::size_t i = 0; i < 32; ++i) {
-        const int hi = nibbleOf(head[2 * i]);
-        const int lo = nibbleOf(head[2 * i + 1]);
-        if (hi < 0 || lo < 0) {
-            return TextCipher::Outcome::Malformed;
+        // Too long to keep: it is read again, decrypted as it streams past and dropped.
+        // Only empty parts come before it, so it begins after their separators.
+        std::uint64_t skip = index * kPieceEnd.size();
+        std::uint64_t left = scan.firstFullLength;
+        LongPartDecryptor part(
+            cipher,
+            [&progress](const std::string&, std::uint64_t) {
+                if (progress.cancelRequested()) {
+                    throw OperationCancelled{};
+                }
+            },
+            left, index);
+        EncryptedText text([&](std::string_view piece) {
+            const auto skipped =
+                static_cast<std::size_t>(std::min<std::uint64_t>(skip, piece.size()));
+            piece.remove_prefix(skipped);
+            skip -= skipped;
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
+            if (n > 0) {
+                part.feed(piece.substr(0, n));
+                left -= n;
+                if (left == 0) {
+                    part.finish();
+                }
+            }
+        });
+        const auto in = reopen();
+        std::vector<char> buffer(options.chunkSize);
+        while (left > 0) {
+            const std::size_t n = in->read(buffer.data(), buffer.size());
+            if (n == 0) {
+                text.finish();
+                break;
+            }
+            text.push(std::string_view(buffer.data(), n));
         }
-        block[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+        // Shorter than it was when scanned: changed since, and not to be trusted.
+        return left == 0 ? TextCipher::Outcome::Text : TextCipher::Outcome::Malformed;
+    } catch (const PartFailed& f) {
+        return f.outcome;
     }
-    const std::uint64_t total = scan.firstFullLength / 2;
-    if (total % 32 != 0) {
-        return TextCipher::Outcome::InvalidPassword;
-    }
-    keyed.Decrypt(block);
-    const std::int32_t L = load32(block);
-    if (L <= 0 || static_cast<std::uint64_t>(L) > total - 4 || L / 2 == 0) {
-        return TextCipher::Outcome::InvalidPassword;
-    }
-    return TextCipher::Outcome::Text;
 }
 
 void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
@@ -378,7 +442,8 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
         }
         std::string begun = batch.substr(wholeBytes);
         batch.resize(wholeBytes);
-        work.submit([&cipher, text = std::move(batch)] { return decryptBatch(cipher, text); },
+        work.submit([&cipher, text = std::move(batch),
+                     first = index] { return decryptBatch(cipher, text, first); },
                     index + whole - 1);
         batch = std::move(begun);
         batch.reserve(options.batchSize + 64);
@@ -440,7 +505,12 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
                 }
                 // What came before the long part is written first; it streams on its own.
                 work.drain();
-                longOne.emplace(cipher, work, longPart->second, index);
+                longOne.emplace(
+                    cipher,
+                    [&work](const std::string& bytes, std::uint64_t last) {
+                        work.write(bytes, last);
+                    },
+                    longPart->second, index);
                 longLeft = longPart->second;
                 separatorLeft = kPieceEnd.size();
                 ++longPart;

@@ -48,7 +48,9 @@ void OrderedWork::drain() {
 }
 
 void OrderedWork::write(const std::string& bytes, std::uint64_t lastIndex) {
-    out_.write(bytes);
+    if (!bytes.empty()) {
+        out_.write(bytes);
+    }
     progress_.written(lastIndex);
     if (progress_.cancelRequested()) {
         throw OperationCancelled{};

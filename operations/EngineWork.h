@@ -44,7 +44,7 @@ public:
     void submit(std::function<std::string()> job, std::uint64_t lastIndex);
     // Writes everything submitted so far.
     void drain();
-    // Writes bytes now, then reports pieces 0..lastIndex written.
+    // Writes bytes now (if any), then reports pieces 0..lastIndex written.
     void write(const std::string& bytes, std::uint64_t lastIndex);
 
 private:

@@ -44,7 +44,7 @@ TEST_F(CliFiles, EncryptsInPlaceAndDecryptsBack) {
 
     const auto dec = cli({"decrypt", "--key-env", "VK", path});
     EXPECT_EQ(dec.exitCode, 0) << dec.err;
-    EXPECT_EQ(readFile(path), "meet me at the usual place ");
+    EXPECT_EQ(readFile(path), "meet me at the usual place");
     EXPECT_NE(logText().find("Encrypting \"" + path + "\" with AES Encryption "),
               std::string::npos);
     EXPECT_NE(logText().find("Decrypting \"" + path + "\""), std::string::npos);
@@ -98,7 +98,7 @@ TEST_F(CliFiles, NamesWithBlanksAndShellCharactersAreFilesLikeAnyOther) {
     writeFile(odd, "odd name");
     ASSERT_EQ(cli({"encrypt", "--key-env", "VK", odd}).exitCode, 0);
     ASSERT_EQ(cli({"decrypt", "--key-env", "VK", odd}).exitCode, 0);
-    EXPECT_EQ(readFile(odd), "odd name ");
+    EXPECT_EQ(readFile(odd), "odd name");
 }
 
 // Kills the command at random moments of a multi-megabyte encryption: whatever the
