@@ -101,10 +101,11 @@ private:
 };
 
 // The message length that a part's decrypted first block gives, when the writer could have
-// written it for a part of total bytes: at least one character, and within the part.
+// written it for a part of total bytes: whole characters of two bytes, at least one, and
+// within the part.
 std::optional<std::uint64_t> messageLength(const std::uint8_t* firstBlock, std::uint64_t total) {
     const std::int32_t L = load32(firstBlock);
-    if (L / 2 <= 0 || static_cast<std::uint64_t>(L) > total - 4) {
+    if (L <= 0 || L % 2 != 0 || static_cast<std::uint64_t>(L) > total - 4) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(L);
@@ -264,8 +265,7 @@ private:
                 out.push_back(' ');
             }
         }
-        // Characters begin at even offsets, as flushes do, so none is cut in two; an odd
-        // last byte of the message is no character.
+        // Characters begin at even offsets, as flushes do, so none is cut in two.
         const auto message =
             static_cast<std::size_t>(std::min<std::uint64_t>(messageLeft_, whole - from));
         appendAs1252(bytes_.data() + from, message / 2, out, index_);

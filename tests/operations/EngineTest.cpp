@@ -212,6 +212,8 @@ TEST_F(EngineRules, APartThatDoesNotDecryptIsToldWithItsIndexAsTheFirstPartIsChe
     // "a" framed, with one padding byte that is not zero.
     std::array<std::uint8_t, 32> padded{2, 0, 0, 0, 'a', 0};
     padded[31] = 1;
+    // Three bytes: no whole number of characters.
+    const std::array<std::uint8_t, 32> odd{3, 0, 0, 0, 'a', 0, 'b'};
     const std::string good = piece(u"one");
     const struct {
         const char* what;
@@ -220,6 +222,7 @@ TEST_F(EngineRules, APartThatDoesNotDecryptIsToldWithItsIndexAsTheFirstPartIsChe
     } cases[] = {
         {"another key", piece(u"two", u"other key"), TextCipher::Outcome::InvalidPassword},
         {"non-zero padding", pieceOfBlock(padded, kKey), TextCipher::Outcome::InvalidPassword},
+        {"odd length", pieceOfBlock(odd, kKey), TextCipher::Outcome::InvalidPassword},
         {"no Windows-1252 byte", piece(u"\u4e2d"), TextCipher::Outcome::InvalidPassword},
         {"not whole blocks", good.substr(2), TextCipher::Outcome::InvalidPassword},
         {"not a digit", "Z" + good.substr(1), TextCipher::Outcome::Malformed},
