@@ -101,11 +101,11 @@ private:
 };
 
 // The message length that a part's decrypted first block gives, when the writer could have
-// written it for a part of total bytes: whole characters of two bytes, at least one, and
-// within the part.
+// written it for a part of total bytes: whole characters of two bytes, at least one, with
+// the least padding that fills the last block.
 std::optional<std::uint64_t> messageLength(const std::uint8_t* firstBlock, std::uint64_t total) {
     const std::int32_t L = load32(firstBlock);
-    if (L <= 0 || L % 2 != 0 || static_cast<std::uint64_t>(L) > total - 4) {
+    if (L <= 0 || L % 2 != 0 || AES::framedSize(static_cast<std::size_t>(L)) != total) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(L);

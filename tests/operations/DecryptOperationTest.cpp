@@ -1,5 +1,6 @@
 // The decrypt operation on files and strings, as the start command runs it.
 #include "tests/operations/OperationFixture.h"
+#include "tests/support/Hex.h"
 
 #include <array>
 #include <filesystem>
@@ -107,6 +108,13 @@ TEST_F(DecryptFile, AWrongKeyIsToldByTheWholeFirstPieceBeforeTheFileIsTouched) {
     padded[31] = 1;
     TextCipher(right).cipher().Encrypt(padded);
     const std::string rest = piece(u"rest", right) + std::string(kMarkerLine);
+    const std::string longFirst = piece(std::u16string(100000, u'q'), right) + rest;
+    // Another key under which the long piece's first block is all it should be.
+    std::string forged = longFirst;
+    std::vector<std::uint8_t> first = hex(forged.substr(0, 64));
+    TextCipher(right).cipher().Decrypt(first);
+    TextCipher(u"forger").cipher().Encrypt(first);
+    forged.replace(0, 64, utf16ToUtf8(toHexUpper(first)));
     const struct {
         const char* what;
         std::string file;
@@ -115,8 +123,8 @@ TEST_F(DecryptFile, AWrongKeyIsToldByTheWholeFirstPieceBeforeTheFileIsTouched) {
         {"another key", piece(u"several", right) + rest, u"wrong"},
         // The first block reads as a length this piece could have under this key (found by
         // trying keys): judged by that block alone, the key passed and the rewrite began.
-        {"a long first piece", piece(std::u16string(100000, u'q'), right) + rest,
-         u"wrong key 9179"},
+        {"a plausible length", longFirst, u"wrong key 9179"},
+        {"a whole first block", forged, u"forger"},
         {"non-zero padding", utf16ToUtf8(toHexUpper(padded)) + ":\r" + rest, right},
         {"no Windows-1252 byte", piece(u"\u4e2d", right) + rest, right},
     };

@@ -258,33 +258,41 @@ TEST_F(EngineRules, APartThatDoesNotDecryptIsToldWithItsIndexAsTheFirstPartIsChe
     }
 }
 
+// The 32 bytes the first 64 digits of text give.
+std::array<std::uint8_t, 32> blockAt(const std::string& text, std::size_t at) {
+    const auto bytes = hex(text.substr(at, 64));
+    std::array<std::uint8_t, 32> block{};
+    std::copy(bytes.begin(), bytes.end(), block.begin());
+    return block;
+}
+
 TEST_F(EngineRules, ALongFirstPartIsReadAgainAndDecryptedWhole) {
-    // A wrong key whose first block reads as a plausible length for this part (found by
-    // trying keys): judged by that block alone, it passed.
-    const std::u16string plausible = u"wrong key 9179";
     const std::string word(100000, 'q');
-    std::string file = piece(utf8ToUtf16(word).value()) + piece(u"tail") + std::string(kMarkerLine);
-    {
-        const auto block = hex(file.substr(0, 64));
-        std::array<std::uint8_t, 32> first;
-        std::copy(block.begin(), block.end(), first.begin());
-        TextCipher(plausible).cipher().Decrypt(first);
-        const std::int32_t L = first[0] | first[1] << 8 | first[2] << 16 | first[3] << 24;
-        ASSERT_GE(L, 2);
-        ASSERT_LE(L, 2 * 100000 + 28);
-    }
-    // The right key with its last block's padding made non-zero.
+    const std::string file =
+        piece(utf8ToUtf16(word).value()) + piece(u"tail") + std::string(kMarkerLine);
+    // A wrong key under which the first block reads as a length not beyond this part
+    // (found by trying keys): judged by that alone, it passed.
+    const std::u16string plausible = u"wrong key 9179";
+    auto first = blockAt(file, 0);
+    TextCipher(plausible).cipher().Decrypt(first);
+    const std::int32_t L = first[0] | first[1] << 8 | first[2] << 16 | first[3] << 24;
+    ASSERT_GE(L, 2);
+    ASSERT_LE(L, 2 * 100000 + 28);
+    // Another key under which the first block is all it should be: only the blocks after it
+    // tell.
+    const std::u16string forger = u"forger";
+    std::string forged = file;
+    first = blockAt(file, 0);
+    keyed.cipher().Decrypt(first);
+    forged.replace(0, 64, pieceOfBlock(first, forger).substr(0, 64));
+    // The right key, with its last block's padding not zero.
     std::string padded = file;
-    {
-        const std::size_t last = padded.find(":\r") - 64;
-        const auto block = hex(padded.substr(last, 64));
-        std::array<std::uint8_t, 32> b;
-        std::copy(block.begin(), block.end(), b.begin());
-        keyed.cipher().Decrypt(b);
-        ASSERT_EQ(b[31], 0);
-        b[31] = 0x20;
-        padded.replace(last, 66, pieceOfBlock(b, kKey));
-    }
+    const std::size_t last = padded.find(":\r") - 64;
+    auto block = blockAt(padded, last);
+    keyed.cipher().Decrypt(block);
+    ASSERT_EQ(block[31], 0);
+    block[31] = 0x20;
+    padded.replace(last, 66, pieceOfBlock(block, kKey));
     const struct {
         const std::string& file;
         std::u16string key;
@@ -293,6 +301,7 @@ TEST_F(EngineRules, ALongFirstPartIsReadAgainAndDecryptedWhole) {
         {file, kKey, TextCipher::Outcome::Text},
         {file, u"nope", TextCipher::Outcome::InvalidPassword},
         {file, plausible, TextCipher::Outcome::InvalidPassword},
+        {forged, forger, TextCipher::Outcome::InvalidPassword},
         {padded, kKey, TextCipher::Outcome::InvalidPassword},
     };
     for (const auto& c : cases) {
