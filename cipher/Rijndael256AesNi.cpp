@@ -24,7 +24,7 @@ struct Keys {
 };
 
 template <bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline __m128i round(__m128i state, __m128i key) {
+[[gnu::always_inline]] VORNAL_AESNI inline __m128i round(__m128i state, __m128i key) {
     if constexpr (Forward) {
         return _mm_aesenc_si128(state, key);
     } else {
@@ -33,7 +33,7 @@ VORNAL_AESNI [[gnu::always_inline]] inline __m128i round(__m128i state, __m128i 
 }
 
 template <bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline __m128i lastRound(__m128i state, __m128i key) {
+[[gnu::always_inline]] VORNAL_AESNI inline __m128i lastRound(__m128i state, __m128i key) {
     if constexpr (Forward) {
         return _mm_aesenclast_si128(state, key);
     } else {
@@ -41,12 +41,12 @@ VORNAL_AESNI [[gnu::always_inline]] inline __m128i lastRound(__m128i state, __m1
     }
 }
 
-VORNAL_AESNI [[gnu::always_inline]] inline __m128i key(const Keys& keys, int round, int half) {
+[[gnu::always_inline]] VORNAL_AESNI inline __m128i key(const Keys& keys, int round, int half) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(&keys.words[round][4 * half]));
 }
 
 // The 8-column ShiftRow, less what the round instruction shifts itself.
-VORNAL_AESNI [[gnu::always_inline]] inline void shift(__m128i lo, __m128i hi, __m128i other,
+[[gnu::always_inline]] VORNAL_AESNI inline void shift(__m128i lo, __m128i hi, __m128i other,
                                                       __m128i source, __m128i& a, __m128i& b) {
     a = _mm_shuffle_epi8(_mm_blendv_epi8(lo, hi, other), source);
     b = _mm_shuffle_epi8(_mm_blendv_epi8(hi, lo, other), source);
@@ -54,7 +54,7 @@ VORNAL_AESNI [[gnu::always_inline]] inline void shift(__m128i lo, __m128i hi, __
 
 // N blocks at data, each independent of the others.
 template <std::size_t N, bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint8_t* data) {
+[[gnu::always_inline]] VORNAL_AESNI inline void crypt(const Keys& keys, std::uint8_t* data) {
     constexpr const HalfShuffle& s = Forward ? kEncryptShuffle : kDecryptShuffle;
     const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.source.data()));
     const __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.fromOther.data()));
@@ -90,7 +90,7 @@ VORNAL_AESNI [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uin
 
 // The blocks left after the full groups (fewer than kGroup).
 template <std::size_t N, bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline void cryptTail(const Keys& keys, std::uint8_t* data,
+[[gnu::always_inline]] VORNAL_AESNI inline void cryptTail(const Keys& keys, std::uint8_t* data,
                                                           std::size_t blocks) {
     if constexpr (N > 0) {
         if (blocks == N) {

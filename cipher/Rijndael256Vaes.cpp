@@ -45,7 +45,7 @@ alignas(64) constexpr std::array<std::uint8_t, 64> kDecryptPermute =
     registerPermute(kDecryptShuffle);
 
 template <bool Forward>
-VORNAL_VAES [[gnu::always_inline]] inline __m512i round(__m512i state, __m512i key) {
+[[gnu::always_inline]] VORNAL_VAES inline __m512i round(__m512i state, __m512i key) {
     if constexpr (Forward) {
         return _mm512_aesenc_epi128(state, key);
     } else {
@@ -54,7 +54,7 @@ VORNAL_VAES [[gnu::always_inline]] inline __m512i round(__m512i state, __m512i k
 }
 
 template <bool Forward>
-VORNAL_VAES [[gnu::always_inline]] inline __m512i lastRound(__m512i state, __m512i key) {
+[[gnu::always_inline]] VORNAL_VAES inline __m512i lastRound(__m512i state, __m512i key) {
     if constexpr (Forward) {
         return _mm512_aesenclast_epi128(state, key);
     } else {
@@ -65,7 +65,7 @@ VORNAL_VAES [[gnu::always_inline]] inline __m512i lastRound(__m512i state, __m51
 // R registers' worth of blocks at data. Partial: the last register holds only one block;
 // the 32 bytes after it are neither read nor written.
 template <std::size_t R, bool Forward, bool Partial>
-VORNAL_VAES [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint8_t* data) {
+[[gnu::always_inline]] VORNAL_VAES inline void crypt(const Keys& keys, std::uint8_t* data) {
     const __m512i permute = _mm512_load_si512((Forward ? kEncryptPermute : kDecryptPermute).data());
     // Four of the eight qwords: the first block.
     constexpr __mmask8 firstBlock = 0x0F;
@@ -105,7 +105,7 @@ VORNAL_VAES [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint
 
 // The blocks left after the full passes (fewer than 2R), in blocks / 2 registers rounded up.
 template <std::size_t R, bool Forward>
-VORNAL_VAES [[gnu::always_inline]] inline void cryptTail(const Keys& keys, std::uint8_t* data,
+[[gnu::always_inline]] VORNAL_VAES inline void cryptTail(const Keys& keys, std::uint8_t* data,
                                                          std::size_t blocks) {
     if constexpr (R > 0) {
         if (blocks == 2 * R) {
