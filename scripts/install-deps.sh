@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev libgl-dev fonts-dejavu-core
     # A virtual display for screenshots of the window (xvfb-run).
     xvfb xauth
+    # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()
