@@ -292,6 +292,7 @@ private:
 constexpr std::uint64_t decryptedChars(std::uint64_t digits) {
     return digits >= 64 ? digits / 4 - 2 : 0;
 }
+
 } // namespace
 
 EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
@@ -320,7 +321,7 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
         ++scan.parts;
     };
     // One byte more than the head, to tell a part longer than it; the separator's bytes
-    // are taken off when the part ends. Only the last part's blankness counts, and it has
+    // are taken off when the part ends. Blankness counts only for the last part, which has
     // no separator.
     auto keep = [&](std::string_view bytes) {
         blank = blank && isIgnoredTail(bytes);
