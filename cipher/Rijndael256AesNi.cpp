@@ -21,7 +21,7 @@ using Keys = RoundKeys<1>;
 
 // One round; the last one skips MixColumn.
 template <bool Forward, bool Last = false>
-VORNAL_AESNI [[gnu::always_inline]] inline __m128i round(__m128i state, __m128i key) {
+[[gnu::always_inline]] VORNAL_AESNI inline __m128i round(__m128i state, __m128i key) {
     if constexpr (Forward) {
         return Last ? _mm_aesenclast_si128(state, key) : _mm_aesenc_si128(state, key);
     } else {
@@ -29,12 +29,12 @@ VORNAL_AESNI [[gnu::always_inline]] inline __m128i round(__m128i state, __m128i 
     }
 }
 
-VORNAL_AESNI [[gnu::always_inline]] inline __m128i key(const Keys& keys, int round, int half) {
+[[gnu::always_inline]] VORNAL_AESNI inline __m128i key(const Keys& keys, int round, int half) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(&keys.words[round][4 * half]));
 }
 
 // The 8-column ShiftRow, less what the round instruction shifts itself.
-VORNAL_AESNI [[gnu::always_inline]] inline void shift(__m128i lo, __m128i hi, __m128i other,
+[[gnu::always_inline]] VORNAL_AESNI inline void shift(__m128i lo, __m128i hi, __m128i other,
                                                       __m128i source, __m128i& a, __m128i& b) {
     a = _mm_shuffle_epi8(_mm_blendv_epi8(lo, hi, other), source);
     b = _mm_shuffle_epi8(_mm_blendv_epi8(hi, lo, other), source);
@@ -42,7 +42,7 @@ VORNAL_AESNI [[gnu::always_inline]] inline void shift(__m128i lo, __m128i hi, __
 
 // N blocks at data, each independent of the others.
 template <std::size_t N, bool Forward>
-VORNAL_AESNI [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint8_t* data) {
+[[gnu::always_inline]] VORNAL_AESNI inline void crypt(const Keys& keys, std::uint8_t* data) {
     constexpr const HalfShuffle& s = Forward ? kEncryptShuffle : kDecryptShuffle;
     const __m128i source = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.source.data()));
     const __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.fromOther.data()));

@@ -50,6 +50,16 @@ __attribute__((target("xsave"))) bool osSavesZmmState() {
     return (_xgetbv(0) & wanted) == wanted;
 }
 
+// VAES (CPUID leaf 7, ECX bit 9), asked of the processor directly: not every compiler
+// knows it by name.
+bool hasVaes() {
+    unsigned a = 0;
+    unsigned b = 0;
+    unsigned c = 0;
+    unsigned d = 0;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (c & (1u << 9)) != 0;
+}
+
 struct Support {
     bool aesNi = false;
     bool vaes = false;
@@ -63,7 +73,7 @@ const Support& support() {
                   __builtin_cpu_supports("ssse3");
         // The byte permute (vpermb) is AVX512-VBMI, which every processor with VAES and
         // AVX-512 has had so far; checked all the same.
-        r.vaes = __builtin_cpu_supports("vaes") && __builtin_cpu_supports("avx512f") &&
+        r.vaes = hasVaes() && __builtin_cpu_supports("avx512f") &&
                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
                  osSavesZmmState();
         return r;

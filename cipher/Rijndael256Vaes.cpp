@@ -43,7 +43,7 @@ alignas(64) constexpr std::array<std::uint8_t, 64> kDecryptPermute =
 // One round on two blocks: the 8-column ShiftRow, less what the round instruction shifts
 // itself, then the instruction (the last round's skips MixColumn).
 template <bool Forward, bool Last = false>
-VORNAL_VAES [[gnu::always_inline]] inline __m512i round(__m512i x, __m512i permute, __m512i key) {
+[[gnu::always_inline]] VORNAL_VAES inline __m512i round(__m512i x, __m512i permute, __m512i key) {
     // Every byte; the unmasked intrinsic trips GCC 12's uninitialised-value warning.
     constexpr __mmask64 all = ~__mmask64{0};
     const __m512i state = _mm512_maskz_permutexvar_epi8(all, permute, x);
@@ -57,7 +57,7 @@ VORNAL_VAES [[gnu::always_inline]] inline __m512i round(__m512i x, __m512i permu
 // R registers' worth of blocks at data. Partial: the last register holds only one block;
 // the 32 bytes after it are neither read nor written.
 template <std::size_t R, bool Forward, bool Partial>
-VORNAL_VAES [[gnu::always_inline]] inline void crypt(const Keys& keys, std::uint8_t* data) {
+[[gnu::always_inline]] VORNAL_VAES inline void crypt(const Keys& keys, std::uint8_t* data) {
     const __m512i permute = _mm512_load_si512((Forward ? kEncryptPermute : kDecryptPermute).data());
     // Four of the eight qwords: the first block.
     constexpr __mmask8 firstBlock = 0x0F;

@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,6 +30,7 @@ struct OperationCancelled {};
 // A part of an encrypted file that does not decrypt.
 struct PartFailed {
     TextCipher::Outcome outcome; // InvalidPassword or Malformed
+    std::uint64_t index;         // of the part in the file, from 0
 };
 
 // Told of the pieces written, a few times a second at most, and asked whether to stop.
@@ -56,7 +59,7 @@ struct EncryptedScan {
     bool marked = false;
     std::uint64_t textSize = 0;       // bytes left after the marker and the blanks are taken off
     std::uint64_t parts = 0;          // parts between separators, the one after the last included
-    bool lastPartEmpty = true;        // nothing follows the final separator
+    bool lastPartBlank = true;        // nothing but isIgnoredTail text follows the last separator
     std::uint64_t decryptedBound = 0; // the decrypted file is at most this large
     // The first part with a ciphertext: its index, its length and its first bytes.
     std::optional<std::uint64_t> firstFull;
@@ -69,17 +72,26 @@ struct EncryptedScan {
 [[nodiscard]] PlainScan scanPlain(FileReader& in, const EngineOptions& options);
 [[nodiscard]] EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options);
 
-// The first decryptable part, checked before the file is touched: Text when the key opens
-// it (for a part longer than the head kept, when its first block is plausible).
-[[nodiscard]] TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const AES& keyed);
+// Opens the scanned file again from its start.
+using Reopen = std::function<std::unique_ptr<FileReader>()>;
+
+// The first decryptable part decrypted in full, by the rules decryptStream applies, before
+// the file is touched: Text when the key opens it. A part longer than the head the scan
+// kept is read again through reopen and streams past in bounded memory; between its
+// pieces progress is asked whether to stop (OperationCancelled).
+[[nodiscard]] TextCipher::Outcome checkFirstPart(const EncryptedScan& scan,
+                                                 const Rijndael256Engine& cipher,
+                                                 const Reopen& reopen, const EngineOptions& options,
+                                                 EngineProgress& progress);
 
 // Writes the pieces and the marker line for the plain text in `in`.
 void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
                    const PlainScan& scan, const EngineOptions& options, EngineProgress& progress);
 
-// Writes each decrypted part of the encrypted text in `in` followed by one blank. Throws
-// PartFailed for a part that does not decrypt and RunError (EILSEQ) for text that has no
-// byte per character.
+// Writes the decrypted parts of the encrypted text in `in` with one blank between two, so
+// that the text comes back as it was encrypted. Throws PartFailed for the first part that
+// does not decrypt: a length field, padding or hexadecimal digits the writer could not
+// have written with this key, or text without a Windows-1252 byte per character.
 void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
                    const EncryptedScan& scan, const EngineOptions& options,
                    EngineProgress& progress);

@@ -16,6 +16,12 @@ inline constexpr std::string_view kMarkerLine =
 // Each piece of an encrypted file is its hexadecimal ciphertext, ":" and a carriage return.
 inline constexpr std::string_view kPieceEnd = ":\r";
 
+// What may follow the last piece and still count as nothing: blanks, tabs and line ends,
+// such as a text editor adds when it saves the file.
+[[nodiscard]] constexpr bool isIgnoredTail(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
 // File text is held as its bytes: one character per byte, through Windows-1252.
 
 // The fields of a plain text: split at every blank; adjacent blanks give empty fields.

@@ -304,15 +304,17 @@ void DecryptCurrent(OperationContext& ctx) {
     std::u16string result;
     std::optional<InPlaceRewrite> rewrite;
     bool succeeded = false;
+    std::optional<std::uint64_t> firstPart; // the first part with a ciphertext
 
-    // A part that does not decrypt ends the run before anything more is written, and it
-    // is never a success: "Invalid password" for a wrong key, our own word for damage.
-    auto reportPartFailure = [&](TextCipher::Outcome outcome) {
+    // A part that does not decrypt is never a success. Only the first part with a
+    // ciphertext tells a wrong key ("Invalid password"); once that has decrypted, a part
+    // that does not is damage.
+    auto reportPartFailure = [&](TextCipher::Outcome outcome, const std::u16string& damaged) {
         if (outcome == TextCipher::Outcome::InvalidPassword) {
             w.messageBox(u"Invalid password", u"Error", MsgButtons::Ok, MsgIcon::None);
             (void)ctx.log.AppendLogRow(description, u"Failure - Invalid Password");
         } else {
-            w.FlashFailure(kDamagedMessage);
+            w.FlashFailure(damaged);
             (void)ctx.log.AppendLogRow(description, u"Failure - Damaged File");
         }
     };
@@ -321,21 +323,26 @@ void DecryptCurrent(OperationContext& ctx) {
         if (fileMode) {
             const ProbeResult probe = FileData(ctx, w.text(Ctl::filepath));
             const EncryptedScan& scan = probe.encrypted;
+            firstPart = scan.firstFull;
             const std::string target = pathFromText(st.CurrentPath);
             const TextCipher keyed(key);
+            const auto cipher = makeEngine(keyed.cipher());
+            WindowProgress progress(w);
             if (!probe.ok || scan.textSize == 0) {
                 // Refused by the probe, or only the marker: nothing to do.
             } else if (scan.parts < 2) {
                 w.FlashFailure(u"File Not Encrypted with Vornal, Cannot Decrypt");
-            } else if (!scan.lastPartEmpty) {
-                reportPartFailure(TextCipher::Outcome::Malformed);
-            } else if (const auto first = checkFirstPart(scan, keyed.cipher());
+            } else if (!scan.lastPartBlank) {
+                reportPartFailure(TextCipher::Outcome::Malformed, kDamagedMessage);
+            } else if (const auto first = checkFirstPart(
+                           scan, *cipher, [&] { return ctx.files.openRead(target); }, ctx.engine,
+                           progress);
                        first != TextCipher::Outcome::Text) {
-                // The key is tried before the file is touched, so a wrong key costs nothing.
-                reportPartFailure(first);
+                // The key is tried on a whole part before the file is touched, so a wrong
+                // key costs nothing.
+                reportPartFailure(first, kDamagedMessage);
             } else if (!refuseWithoutSpace(ctx, target, scan.decryptedBound, description)) {
                 stopIfCancelled(w);
-                const auto cipher = makeEngine(keyed.cipher());
                 rewrite.emplace(ctx.files, target);
                 rewrite->makeBackup();
                 // The text decrypted is always shorter than the text read for it, so where
@@ -343,7 +350,6 @@ void DecryptCurrent(OperationContext& ctx) {
                 // is still in memory, where the copy, written straight to the disk, is not.
                 rewrite->beginOver();
                 w.setMax(Ctl::ProgressBar2, static_cast<double>(scan.parts - 2) + 20);
-                WindowProgress progress(w);
                 decryptStream(rewrite->oldContent(), rewrite->writer(), *cipher, scan, ctx.engine,
                               progress);
                 rewrite->finish();
@@ -374,10 +380,16 @@ void DecryptCurrent(OperationContext& ctx) {
         w.setPointer(Pointer::Default);
     } catch (const PartFailed& f) {
         const bool restored = rewrite->restore();
-        reportPartFailure(f.outcome);
+        const std::string& backup = rewrite->backupPath();
+        const std::u16string backupName = utf8ToUtf16(backup).value_or(u"its backup");
+        // Whether a backup outlives the restore depends on how it was made: say so only
+        // when one is there.
+        const bool kept = restored && ctx.files.exists(backup);
+        reportPartFailure(f.index == firstPart ? f.outcome : TextCipher::Outcome::Malformed,
+                          kept ? kDamagedMessage + (kCopyKeptMessage + backupName) + u"."
+                               : std::u16string(kDamagedMessage));
         if (!restored) {
-            w.FlashFailure(u"The original file is kept in " +
-                           utf8ToUtf16(rewrite->backupPath()).value_or(u"its backup") + u".");
+            w.FlashFailure(u"The original file is kept in " + backupName + u".");
         }
         finalStepsAfterDecrypt(ctx, fileMode, result, running);
     } catch (const RunError& e) {

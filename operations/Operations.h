@@ -44,6 +44,9 @@ inline constexpr const char16_t* kNoSpaceMessage =
     u"Not enough free disk space to process this file safely.";
 inline constexpr const char16_t* kDamagedMessage =
     u"The encrypted file is damaged and cannot be decrypted.";
+// Follows kDamagedMessage, then the backup's path and ".", when the damaged file was put
+// back and its backup is still there.
+inline constexpr const char16_t* kCopyKeptMessage = u" A copy of it is kept in ";
 inline constexpr const char16_t* kFieldTooLongMessage =
     u"A word in this file is too long to be encrypted.";
 

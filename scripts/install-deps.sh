@@ -11,6 +11,8 @@ packages=(
     xvfb xauth
     # The test that looks for copies of the key in the command line's memory.
     gdb
+    # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()

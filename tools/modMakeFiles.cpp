@@ -88,7 +88,7 @@ std::string readmeText() {
     l.emplace_back("word becomes a piece of upper-case hexadecimal ended by \":\" and a");
     l.emplace_back("carriage return, and a marker line at the end lets the program");
     l.emplace_back("recognise the file as encrypted later. Decrypting puts the words");
-    l.emplace_back("back with the blanks between them and one blank at the very end.");
+    l.emplace_back("back with the blanks between them, byte for byte as they were.");
     l.emplace_back("");
     l.emplace_back("This release runs on Linux: a Qt 6 desktop window (vornal) and a");
     l.emplace_back("command line (vornal-cli) share the same core. Before a file is");

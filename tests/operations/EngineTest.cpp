@@ -5,9 +5,11 @@
 #include "cipher/modAES.h"
 #include "operations/FileFormat.h"
 #include "platform/Text.h"
+#include "tests/support/Hex.h"
 #include "tests/support/MemoryFiles.h"
 #include "tests/support/RecordingMessages.h"
 
+#include <array>
 #include <gmock/gmock.h>
 #include <random>
 
@@ -25,6 +27,7 @@ std::string referenceEncrypt(const std::string& text) {
     return out + std::string(kMarkerLine);
 }
 
+// Every part but the last decrypted, joined by single blanks.
 std::string referenceDecrypt(const std::string& file) {
     RecordingMessages none;
     const std::string text = withoutMarker(file);
@@ -32,7 +35,8 @@ std::string referenceDecrypt(const std::string& file) {
     std::string out;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         const std::u16string hex = decodeWindows1252(parts[i]);
-        out += encodeWindows1252(modAES::DecryptString(hex, kKey, none)).value() + " ";
+        out +=
+            (i > 0 ? " " : "") + encodeWindows1252(modAES::DecryptString(hex, kKey, none)).value();
     }
     return out;
 }
@@ -74,6 +78,11 @@ std::string randomPlain(std::mt19937& rng, std::size_t words) {
     return text;
 }
 
+// A file held in memory, opened again as often as asked.
+Reopen reopen(const std::string& file) {
+    return [file] { return std::make_unique<StringReader>(file, 4096); };
+}
+
 class EngineSizes : public ::testing::TestWithParam<Sizes> {
 protected:
     EngineOptions options() const {
@@ -113,6 +122,7 @@ TEST_P(EngineSizes, EncryptionEqualsTheWholeTextDefinition) {
 TEST_P(EngineSizes, DecryptionEqualsTheWholeTextDefinitionWithMarkersAndBlanksAnywhere) {
     std::mt19937 rng(11 + GetParam().chunk);
     for (int trial = 0; trial < 4; ++trial) {
+        Progress progress;
         const std::string plain = randomPlain(rng, 120);
         std::string file = referenceEncrypt(plain);
         // Markers and blank runs put at random places; the probe takes them all away.
@@ -120,18 +130,21 @@ TEST_P(EngineSizes, DecryptionEqualsTheWholeTextDefinitionWithMarkersAndBlanksAn
         for (int k = 0; k < 3; ++k) {
             file.insert(rng() % (pieces + 1), kMarkerLine);
         }
-        file = std::string(rng() % 5, ' ') + file + std::string(rng() % 5, ' ');
+        // An editor's line ends after it all are no part.
+        const char* const tails[] = {"", "\n", "\r\n", " \t\r\n\n"};
+        file = std::string(rng() % 5, ' ') + file + std::string(rng() % 5, ' ') + tails[trial];
         StringReader scanIn(file, GetParam().chunk);
         const EncryptedScan scan = scanEncrypted(scanIn, options());
         ASSERT_TRUE(scan.marked);
-        ASSERT_TRUE(scan.lastPartEmpty);
-        EXPECT_EQ(checkFirstPart(scan, keyed.cipher()), TextCipher::Outcome::Text);
+        ASSERT_TRUE(scan.lastPartBlank);
+        EXPECT_EQ(checkFirstPart(scan, *cipher, reopen(file), options(), progress),
+                  TextCipher::Outcome::Text);
 
         StringReader in(file, GetParam().chunk);
         StringWriter out;
-        Progress progress;
         decryptStream(in, out, *cipher, scan, options(), progress);
         EXPECT_EQ(out.text, referenceDecrypt(file));
+        EXPECT_EQ(out.text, plain); // byte for byte what was encrypted
         EXPECT_LE(out.text.size(), scan.decryptedBound);
         if (!progress.values.empty()) {
             EXPECT_EQ(progress.values.back(), scan.parts - 2);
@@ -185,41 +198,138 @@ TEST_F(EngineRules, FieldLongerThanABatchStreamsAndIsRecorded) {
     EXPECT_EQ(out.text, referenceEncrypt(text));
 }
 
-TEST_F(EngineRules, AWrongKeyOrDamageIsTold) {
-    const std::string file = referenceEncrypt("one two three");
-    StringReader in(file);
-    const EncryptedScan scan = scanEncrypted(in, small());
-    const TextCipher other(u"other key");
-    EXPECT_EQ(checkFirstPart(scan, other.cipher()), TextCipher::Outcome::InvalidPassword);
+// The ciphertext of one framed block under key, as a piece.
+std::string pieceOfBlock(std::array<std::uint8_t, 32> block, const std::u16string& key) {
+    TextCipher(key).cipher().Encrypt(block);
+    return utf16ToUtf8(toHexUpper(block)) + ":\r";
+}
 
-    std::string damaged = file;
-    damaged[70] = 'Z'; // inside the second piece
-    StringReader scanIn(damaged);
-    const EncryptedScan damagedScan = scanEncrypted(scanIn, small());
-    StringReader dIn(damaged, 3);
-    StringWriter out;
-    Progress progress;
-    try {
-        decryptStream(dIn, out, *cipher, damagedScan, small(), progress);
-        FAIL() << "a damaged piece decrypted";
-    } catch (const PartFailed& f) {
-        EXPECT_EQ(f.outcome, TextCipher::Outcome::Malformed);
+std::string piece(const std::u16string& text, const std::u16string& key = kKey) {
+    return utf16ToUtf8(modAES::EncryptString(text, key)) + ":\r";
+}
+
+TEST_F(EngineRules, APartThatDoesNotDecryptIsToldWithItsIndexAsTheFirstPartIsChecked) {
+    // "a" framed, with one padding byte that is not zero.
+    std::array<std::uint8_t, 32> padded{2, 0, 0, 0, 'a', 0};
+    padded[31] = 1;
+    // Three bytes: no whole number of characters.
+    const std::array<std::uint8_t, 32> odd{3, 0, 0, 0, 'a', 0, 'b'};
+    const std::string good = piece(u"one");
+    const struct {
+        const char* what;
+        std::string piece;
+        TextCipher::Outcome outcome;
+    } cases[] = {
+        {"another key", piece(u"two", u"other key"), TextCipher::Outcome::InvalidPassword},
+        {"non-zero padding", pieceOfBlock(padded, kKey), TextCipher::Outcome::InvalidPassword},
+        {"odd length", pieceOfBlock(odd, kKey), TextCipher::Outcome::InvalidPassword},
+        {"no Windows-1252 byte", piece(u"\u4e2d"), TextCipher::Outcome::InvalidPassword},
+        {"not whole blocks", good.substr(2), TextCipher::Outcome::InvalidPassword},
+        {"not a digit", "Z" + good.substr(1), TextCipher::Outcome::Malformed},
+        {"odd digits", good.substr(1), TextCipher::Outcome::Malformed},
+    };
+    EngineOptions whole = small(); // every part in a batch
+    whole.batchSize = 1 << 16;
+    for (const auto& c : cases) {
+        // Second: the stream stops there, in a batch and streaming past alike.
+        const std::string file = good + c.piece + good + std::string(kMarkerLine);
+        for (const EngineOptions& o : {whole, small()}) {
+            StringReader scanIn(file);
+            const EncryptedScan scan = scanEncrypted(scanIn, o);
+            StringReader in(file, 3);
+            StringWriter out;
+            Progress progress;
+            try {
+                decryptStream(in, out, *cipher, scan, o, progress);
+                ADD_FAILURE() << c.what << " decrypted";
+            } catch (const PartFailed& f) {
+                EXPECT_EQ(f.outcome, c.outcome) << c.what;
+                EXPECT_EQ(f.index, 1u) << c.what;
+            }
+        }
+        // First after empty parts: the key check finds it before anything is written.
+        const std::string first = ":\r:\r" + c.piece + good + std::string(kMarkerLine);
+        StringReader scanIn(first);
+        const EncryptedScan scan = scanEncrypted(scanIn, small());
+        ASSERT_EQ(scan.firstFull, 2u);
+        Progress progress;
+        EXPECT_EQ(checkFirstPart(scan, *cipher, reopen(first), small(), progress), c.outcome)
+            << c.what;
     }
 }
 
-TEST_F(EngineRules, ALongFirstPartIsCheckedByItsFirstBlock) {
-    const std::string file = referenceEncrypt(std::string(40000, 'q') + " tail");
+// The 32 bytes the first 64 digits of text give.
+std::array<std::uint8_t, 32> blockAt(const std::string& text, std::size_t at) {
+    const auto bytes = hex(text.substr(at, 64));
+    std::array<std::uint8_t, 32> block{};
+    std::copy(bytes.begin(), bytes.end(), block.begin());
+    return block;
+}
+
+TEST_F(EngineRules, ALongFirstPartIsReadAgainAndDecryptedWhole) {
+    const std::string word(100000, 'q');
+    const std::string file =
+        piece(utf8ToUtf16(word).value()) + piece(u"tail") + std::string(kMarkerLine);
+    // A wrong key under which the first block reads as a length not beyond this part
+    // (found by trying keys): judged by that alone, it passed.
+    const std::u16string plausible = u"wrong key 9179";
+    auto first = blockAt(file, 0);
+    TextCipher(plausible).cipher().Decrypt(first);
+    const std::int32_t L = first[0] | first[1] << 8 | first[2] << 16 | first[3] << 24;
+    ASSERT_GE(L, 2);
+    ASSERT_LE(L, 2 * 100000 + 28);
+    // Another key under which the first block is all it should be: only the blocks after it
+    // tell.
+    const std::u16string forger = u"forger";
+    std::string forged = file;
+    first = blockAt(file, 0);
+    keyed.cipher().Decrypt(first);
+    forged.replace(0, 64, pieceOfBlock(first, forger).substr(0, 64));
+    // The right key, with its last block's padding not zero.
+    std::string padded = file;
+    const std::size_t last = padded.find(":\r") - 64;
+    auto block = blockAt(padded, last);
+    keyed.cipher().Decrypt(block);
+    ASSERT_EQ(block[31], 0);
+    block[31] = 0x20;
+    padded.replace(last, 66, pieceOfBlock(block, kKey));
+    const struct {
+        const std::string& file;
+        std::u16string key;
+        TextCipher::Outcome outcome;
+    } cases[] = {
+        {file, kKey, TextCipher::Outcome::Text},
+        {file, u"nope", TextCipher::Outcome::InvalidPassword},
+        {file, plausible, TextCipher::Outcome::InvalidPassword},
+        {forged, forger, TextCipher::Outcome::InvalidPassword},
+        {padded, kKey, TextCipher::Outcome::InvalidPassword},
+    };
+    for (const auto& c : cases) {
+        StringReader in(c.file, 1000);
+        const EncryptedScan scan = scanEncrypted(in, small());
+        ASSERT_GT(scan.firstFullLength, scan.firstFullHead.size());
+        const TextCipher key(c.key);
+        Progress progress;
+        EXPECT_EQ(
+            checkFirstPart(scan, *makeEngine(key.cipher()), reopen(c.file), small(), progress),
+            c.outcome)
+            << utf16ToUtf8(c.key);
+    }
+    StringReader scanIn(file, 1000);
+    const EncryptedScan scan = scanEncrypted(scanIn, small());
     StringReader in(file, 1000);
-    const EncryptedScan scan = scanEncrypted(in, small());
-    ASSERT_GT(scan.firstFullLength, scan.firstFullHead.size());
-    EXPECT_EQ(checkFirstPart(scan, keyed.cipher()), TextCipher::Outcome::Text);
-    EXPECT_EQ(checkFirstPart(scan, TextCipher(u"nope").cipher()),
-              TextCipher::Outcome::InvalidPassword);
-    StringReader dIn(file, 1000);
     StringWriter out;
     Progress progress;
-    decryptStream(dIn, out, *cipher, scan, small(), progress);
-    EXPECT_EQ(out.text, std::string(40000, 'q') + " tail ");
+    decryptStream(in, out, *cipher, scan, small(), progress);
+    EXPECT_EQ(out.text, word + " tail");
+}
+
+TEST_F(EngineRules, TheDecryptedSizeBoundIsReachedWhenWordsFillTheirBlocks) {
+    // Fourteen characters fill a block beside the length field.
+    const std::string text = std::string(14, 'a') + " " + std::string(30, 'b');
+    const std::string file = referenceEncrypt(text);
+    StringReader in(file);
+    EXPECT_EQ(scanEncrypted(in, small()).decryptedBound, text.size());
 }
 
 TEST_F(EngineRules, CancellingStopsBetweenBatches) {

@@ -56,7 +56,7 @@ TEST_F(StartCommand, ARunLocksEncryptsAndGivesTheWindowBack) {
     }
     decryptionSelected();
     start();
-    EXPECT_EQ(readFile(target), "two words ");
+    EXPECT_EQ(readFile(target), "two words");
     EXPECT_EQ(window.text(Ctl::btnSTART), u"Decrypt!");
 }
 

@@ -107,7 +107,7 @@ TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     choose("decryption");
     typeKeys(QStringLiteral("k3y"));
     enter("txtPass1");
-    EXPECT_EQ(readFile(target), "attack at dawn ");
+    EXPECT_EQ(readFile(target), "attack at dawn");
     expectIdleAndUsable("Decrypt!");
     const std::string rows = logText();
     const auto encryptedRow = rows.find("Encrypting");
