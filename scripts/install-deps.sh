@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, only those missing.
+# With "packaging": the tools that check the Debian package instead (scripts/check-package.sh).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,15 @@ packages=(
     # A virtual display for screenshots of the window (xvfb-run).
     xvfb xauth
 )
+if [ "${1:-}" = packaging ]; then
+    packages=(
+        # cpack: dpkg-shlibdeps, and file to find the programs among the files.
+        dpkg-dev file
+        lintian desktop-file-utils appstream
+        # man --warnings and groff, for the manual pages.
+        man-db groff-base
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
