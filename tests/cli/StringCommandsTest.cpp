@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace vornal {
 namespace {
