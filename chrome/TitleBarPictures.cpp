@@ -1,5 +1,6 @@
 #include "chrome/TitleBarPictures.h"
 
+#include <QDir>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -148,12 +149,11 @@ Picture minimisePressed() {
 }
 
 QIcon windowIcon() {
+    // The sizes compiled in, one picture each (chrome/CMakeLists.txt).
     QIcon result;
-    const Picture picture = icon();
-    for (int size : {16, 24, 32, 48, 64, 128}) {
-        for (qreal ratio : {1.0, 2.0}) {
-            result.addPixmap(picture.pixmap(QSize(size, size), ratio));
-        }
+    const QDir folder(QStringLiteral(":/icon"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        result.addFile(folder.filePath(name));
     }
     return result;
 }

@@ -19,7 +19,7 @@ namespace vornal::TitleBarPictures {
 [[nodiscard]] Picture minimiseHot();
 [[nodiscard]] Picture minimisePressed();
 
-// The icon at the sizes desktops ask for, at 1x and 2x.
+// The application icon, at every size the desktop's icon theme has it.
 [[nodiscard]] QIcon windowIcon();
 
 } // namespace vornal::TitleBarPictures

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, only those missing.
+# With "packaging": the tools that check the Debian package instead (scripts/check-package.sh).
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,15 @@ packages=(
     # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
     clang-14 libclang-rt-14-dev
 )
+if [ "${1:-}" = packaging ]; then
+    packages=(
+        # cpack: dpkg-shlibdeps, and file to find the programs among the files.
+        dpkg-dev file
+        lintian desktop-file-utils appstream
+        # man --warnings and groff, for the manual pages.
+        man-db groff-base
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

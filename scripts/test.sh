@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: once in an optimised build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer; then each fuzz target for a
-# short while ($VORNAL_FUZZ_SECONDS, 30 by default) on its seeds, where clang is there.
+# Installs what is missing, builds, and runs every test: once in an optimised build, whose
+# Debian package is then built and checked, and once under AddressSanitizer and
+# UndefinedBehaviorSanitizer; then each fuzz target for a short while ($VORNAL_FUZZ_SECONDS,
+# 30 by default) on its seeds, where clang is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,7 @@ jobs="$(nproc)"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+scripts/check-package.sh build/release
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DVORNAL_SANITIZE=ON \
     -DVORNAL_BUILD_BENCH=OFF >/dev/null

@@ -3,9 +3,17 @@
 #include "platform/RunError.h"
 #include "platform/Text.h"
 
+#include <filesystem>
+
 namespace vornal {
 
 namespace {
+
+// Whether both paths name the same existing file, links followed.
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ec);
+}
 
 // The escapes of a string value in a desktop entry file: \s \n \t \r \\.
 std::string unescapeValue(std::string_view value) {
@@ -243,7 +251,9 @@ std::optional<Command> handlerForType(Desktop& desktop, const std::string& mimeT
             return std::nullopt;
         }
         const auto program = desktop.launcher.findProgram(command->program);
-        if (!program) {
+        // This program's own entry claims text files, for opening them to encrypt; it is
+        // no viewer of them.
+        if (!program || sameFile(*program, desktop.executable)) {
             return std::nullopt;
         }
         command->program = *program;

@@ -45,7 +45,8 @@ inline constexpr std::chrono::milliseconds kDesktopQueryLimit{5000};
 // The command that opens file with the desktop's handler for mimeType: the entry that
 // `xdg-mime query default` names, from the first application folder that holds it, its
 // program found. Absent when there is none. An entry that runs in a terminal is passed over:
-// started on its own it would have no terminal to show in.
+// started on its own it would have no terminal to show in; so is an entry that starts this
+// program (Desktop::executable).
 [[nodiscard]] std::optional<Command> handlerForType(Desktop& desktop, const std::string& mimeType,
                                                     const std::string& file);
 

@@ -6,9 +6,10 @@
 #include "platform/Text.h"
 
 #include <filesystem>
+#include <vector>
 
-#ifndef VORNAL_SOURCE_HELP_DIR
-#error "VORNAL_SOURCE_HELP_DIR names the source tree's docs/help"
+#ifndef VORNAL_HELP_RELATIVE
+#error "VORNAL_HELP_RELATIVE names the installed help folder relative to the programs' folder"
 #endif
 
 namespace vornal {
@@ -28,23 +29,30 @@ std::string absolutePath(const std::filesystem::path& path) {
     return (ec ? path : full).lexically_normal().string();
 }
 
+// The box for a help page that cannot be opened.
+void urlFailed(Window& window) {
+    window.messageBox(u"Help file not Opened", u"URL Failed", MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
 } // namespace
 
-std::string helpPagePath(const Environment& environment, FileSystem& files,
-                         const std::string& executable) {
+std::optional<std::string> helpPagePath(const Environment& environment, FileSystem& files,
+                                        const std::string& executable) {
+    std::vector<std::filesystem::path> folders;
+    if (!executable.empty()) {
+        folders.push_back(std::filesystem::path(executable).parent_path() / VORNAL_HELP_RELATIVE);
+    }
     const std::optional<std::string> configured = environment.variable("VORNAL_HELP_DIR");
     if (configured && !configured->empty()) {
-        return absolutePath(std::filesystem::path(*configured) / "index.html");
+        folders.emplace_back(*configured);
     }
-    if (!executable.empty()) {
-        const std::filesystem::path installed =
-            std::filesystem::path(executable).parent_path().parent_path() / "share" / "vornal" /
-            "help" / "index.html";
-        if (files.canOpenForReading(installed.string())) {
-            return absolutePath(installed);
+    for (const std::filesystem::path& folder : folders) {
+        const std::string page = absolutePath(folder / "index.html");
+        if (files.canOpenForReading(page)) {
+            return page;
         }
     }
-    return absolutePath(std::filesystem::path(VORNAL_SOURCE_HELP_DIR) / "index.html");
+    return std::nullopt;
 }
 
 std::string fileUrl(const std::string& path) {
@@ -97,7 +105,12 @@ std::optional<Command> findBrowser(Desktop& desktop, const std::string& htmlFile
 }
 
 void btnAbout_Click(Window& window, Desktop& desktop) {
-    const std::string page = helpPagePath(desktop.environment, desktop.files, desktop.executable);
+    const std::optional<std::string> page =
+        helpPagePath(desktop.environment, desktop.files, desktop.executable);
+    if (!page) {
+        urlFailed(window);
+        return;
+    }
     std::optional<Command> browser;
     {
         std::optional<ScratchFile> scratch;
@@ -106,18 +119,17 @@ void btnAbout_Click(Window& window, Desktop& desktop) {
         } catch (const RunError&) {
             // No temporary folder to write in: the browser is still found for text/html.
         }
-        browser = findBrowser(desktop, scratch ? scratch->path() : std::string(), page);
+        browser = findBrowser(desktop, scratch ? scratch->path() : std::string(), *page);
     } // the scratch file is removed here, whatever follows
 
     if (!browser) {
         window.messageBox(u"Could not find associated Browser to Get to help.\r\n Visit " +
-                              ascii(fileUrl(page)) + u" for the latest help and information.",
+                              ascii(fileUrl(*page)) + u" for the latest help and information.",
                           u"Browser Not Found", MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     if (!desktop.launcher.start(browser->program, browser->args)) {
-        window.messageBox(u"Help file not Opened", u"URL Failed", MsgButtons::Ok,
-                          MsgIcon::Exclamation);
+        urlFailed(window);
     }
 }
 

@@ -12,12 +12,12 @@ namespace vornal {
 // The product's web address, as the encrypted files' marker line gives it.
 inline constexpr const char* kProductAddress = "https://vornal.talmeric.example/";
 
-// The help page that ships with the program: index.html in $VORNAL_HELP_DIR when that is
-// set; otherwise in ../share/vornal/help beside the executable when it is there (an
-// installed program); otherwise the one in the source tree this program was built from.
-// Always an absolute path.
-[[nodiscard]] std::string helpPagePath(const Environment& environment, FileSystem& files,
-                                       const std::string& executable);
+// The help page that ships with the program: index.html in the help folder installed
+// beside the executable (VORNAL_HELP_RELATIVE from its folder, ../share/vornal/help unless
+// the install layout says otherwise), else in $VORNAL_HELP_DIR; the first of the two that
+// can be read, as an absolute path. Absent when neither can.
+[[nodiscard]] std::optional<std::string>
+helpPagePath(const Environment& environment, FileSystem& files, const std::string& executable);
 
 // "file://" and the path with every byte but letters, digits, "-._~" and "/" written as %XX.
 [[nodiscard]] std::string fileUrl(const std::string& absolutePath);
@@ -29,7 +29,8 @@ inline constexpr const char* kProductAddress = "https://vornal.talmeric.example/
                                                  const std::string& pagePath);
 
 // "Help": starts the browser on the help page. Without a browser, the "Browser Not Found"
-// box tells where the page is; a browser that does not start gives the "URL Failed" box.
+// box tells where the page is; a missing page and a browser that does not start give the
+// "URL Failed" box.
 // The .htm scratch file the browser is looked up with is gone again in every outcome.
 void btnAbout_Click(Window& window, Desktop& desktop);
 

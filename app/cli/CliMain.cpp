@@ -4,7 +4,11 @@
 #include "app/cli/StringCommands.h"
 #include "app/cli/TerminalMessages.h"
 #include "cipher/Rijndael256Engine.h"
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+#include "platform/Launcher.h"
 #include "platform/Text.h"
+#include "tools/Help.h"
 
 #include <iostream>
 
@@ -23,7 +27,7 @@ Commands:
   encrypt-string [KEY OPTION] [TEXT]  print the upper-case hexadecimal ciphertext of TEXT
   decrypt-string [KEY OPTION] [HEX]   print the text that HEX decrypts to (UTF-8)
   --help, -h                          show this help
-  --version                           show the version
+  --version                           show the version, the cipher engine and the help page
 
 A file is copied to FILE.bak (or the next free FILE.bak.N) before it is rewritten, and
 put back from it if anything goes wrong; the backup is deleted after success. Ctrl-C
@@ -96,9 +100,14 @@ int run(int argc, char** argv) {
         return kSuccess;
     }
     if (command == "--version") {
-        // The cipher line tells which block engine this processor gets.
+        // The cipher line tells which block engine this processor gets; the help line, which
+        // page the window's Help button opens from this installation.
+        SystemEnvironment environment;
+        PosixFileSystem files;
+        const auto help = helpPagePath(environment, files, executablePath());
         std::cout << "vornal-cli (Vornal Encryption) 2.5a\n"
-                  << "cipher: " << chosenEngineName() << "\n";
+                  << "cipher: " << chosenEngineName() << "\n"
+                  << "help: " << help.value_or("not found") << "\n";
         return kSuccess;
     }
     if (command == "encrypt-string") {

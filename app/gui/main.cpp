@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     vornal::forbidCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vornal Encryption"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VORNAL_APP_ID));
     // Fusion paints the colours the window gives its panel, boxes and lists.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 

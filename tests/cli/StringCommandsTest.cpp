@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace vornal {
 namespace {
@@ -161,6 +162,20 @@ TEST(CliStrings, HelpDocumentsCommandsKeyOptionsAndExitStatus) {
                              "Exit status", "Example"}) {
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
+}
+
+TEST(CliStrings, VersionNamesTheHelpPageFoundBesideTheProgram) {
+    ProcessOptions options;
+    options.unsetEnv = {"VORNAL_HELP_DIR"};
+    const auto r = cli({"--version"}, options);
+    EXPECT_EQ(r.exitCode, 0);
+    const std::string prefix = "\nhelp: ";
+    const std::size_t at = r.out.find(prefix);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string page = trimmed(r.out.substr(at + prefix.size()));
+    std::ifstream in(page);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(html.find("vornal-cli"), std::string::npos) << page;
 }
 
 TEST(CliTerminal, PromptsTwiceWithoutEchoAndRefusesAMismatch) {

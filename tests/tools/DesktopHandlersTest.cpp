@@ -104,10 +104,18 @@ TEST_F(HandlerForTypeTest, ExecOfTheDesktopEntryGroupWithEscapesUndone) {
               (Command{"/usr/bin/ed-gui", {"--title=My Editor", "a", "b", "c:\\d", kFile}}));
 }
 
-TEST_F(HandlerForTypeTest, EntryWithoutExecOrWithAMissingProgramGivesNothing) {
+TEST_F(HandlerForTypeTest, EntryWithoutExecWithAMissingProgramOrOfThisProgramGivesNothing) {
     entry("sys", "[Desktop Entry]\nName=Editor\n");
     EXPECT_FALSE(handlerForType(desktop, "text/plain", kFile));
     entry("sys", "[Desktop Entry]\nExec=/opt/missing %f\n");
+    EXPECT_FALSE(handlerForType(desktop, "text/plain", kFile));
+    // This program's own entry, reached through a link.
+    fs::create_directories(dir.file("bin"));
+    writeFile(dir.file("bin/vornal"), "");
+    fs::create_symlink(dir.file("bin/vornal"), dir.file("bin/link"));
+    launcher.programs.insert(dir.file("bin/link"));
+    desktop.executable = dir.file("bin/vornal");
+    entry("sys", "[Desktop Entry]\nExec=" + dir.file("bin/link") + " %f\n");
     EXPECT_FALSE(handlerForType(desktop, "text/plain", kFile));
 }
 

@@ -53,7 +53,7 @@ struct HelpWorld {
     RecordingWindow window;
 };
 
-enum class Twist { None, BrowserVar, BadBrowserVar, ScratchType, UserEntry, NoTmp, Refuse };
+enum class Twist { None, BrowserVar, BadBrowserVar, ScratchType, UserEntry, NoTmp, Refuse, NoPage };
 
 struct ClickCase {
     Twist twist;         // what else the case needs
@@ -109,6 +109,7 @@ TEST(HelpTest, EveryWayTheClickCanEnd) {
          "Browser Not Found"},
         {None, "", nullptr, {}, nullptr, "Browser Not Found"},
         {Refuse, "", nullptr, {xdgOpen}, xdgOpen, "URL Failed"},
+        {NoPage, "web.desktop", "Exec=web %u", {"/usr/bin/web"}, nullptr, "URL Failed", ""},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const ClickCase& c = cases[i];
@@ -163,6 +164,9 @@ TEST(HelpTest, EveryWayTheClickCanEnd) {
             break;
         case Refuse:
             launcher.refusing.insert(xdgOpen);
+            break;
+        case NoPage:
+            fs::remove(w.page());
             break;
         }
 
@@ -261,26 +265,51 @@ TEST(HelpTest, ScratchFileIsFreshPrivateAndAPlantedFileIsLeftAlone) {
 
 // --- The help page -----------------------------------------------------------------------
 
-TEST(HelpPageTest, ConfiguredFolderThenInstalledPageThenTheSourceTree) {
-    TempDir dir;
-    FakeEnvironment env;
-    PosixFileSystem files;
-    const std::string installed = dir.file("share/vornal/help/index.html");
-    const std::string page = helpPagePath(env, files, dir.file("bin/vornal"));
-    EXPECT_TRUE(page.ends_with("/docs/help/index.html")) << page;
-    // The page that ships: what the user comes to it for.
-    const std::string html = readFile(page);
+TEST(HelpPageTest, InstalledBesideTheProgramThenTheConfiguredFolder) {
+    struct Case {
+        const char* executable;
+        std::set<std::string> pages; // the index.html files there are
+        const char* configured;      // VORNAL_HELP_DIR; unset when null
+        const char* found;           // none when null
+    };
+    const char* installed = "usr/share/vornal/help";
+    const Case cases[] = {
+        {"usr/bin/vornal", {installed, "mine"}, "mine", installed},
+        {"usr/bin/vornal", {"mine"}, "mine", "mine"},
+        {"usr/bin/vornal", {"mine"}, "mine/", "mine"},
+        {"", {installed, "mine"}, "mine", "mine"},
+        {"usr/bin/vornal", {installed}, nullptr, installed},
+        {"usr/bin/vornal", {}, "mine", nullptr},
+        {"usr/bin/vornal", {}, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.executable) + " " + (c.configured ? c.configured : "-"));
+        TempDir dir;
+        FakeEnvironment env;
+        PosixFileSystem files;
+        for (const std::string& folder : c.pages) {
+            fs::create_directories(dir.file(folder));
+            writeFile(dir.file(folder + "/index.html"), "<html></html>");
+        }
+        if (c.configured != nullptr) {
+            env.vars["VORNAL_HELP_DIR"] = dir.file(c.configured);
+        }
+        const std::string executable = *c.executable ? dir.file(c.executable) : "";
+        const std::optional<std::string> page = helpPagePath(env, files, executable);
+        if (c.found == nullptr) {
+            EXPECT_EQ(page, std::nullopt);
+        } else {
+            EXPECT_EQ(page, dir.file(std::string(c.found) + "/index.html"));
+        }
+    }
+}
+
+TEST(HelpPageTest, ThePageThatShipsCoversWhatUsersComeToItFor) {
+    const std::string html = readFile(VORNAL_SOURCE_DIR "/docs/help/index.html");
     for (const char* topic : {"<html", "first 16 characters", "FILE.bak", "log/log.html",
                               "vornal-cli", "Decryption", "String"}) {
         EXPECT_NE(html.find(topic), std::string::npos) << topic;
     }
-
-    fs::create_directories(dir.file("share/vornal/help"));
-    writeFile(installed, "<html></html>");
-    EXPECT_EQ(helpPagePath(env, files, dir.file("bin/vornal")), installed);
-
-    env.vars["VORNAL_HELP_DIR"] = dir.path() + "/";
-    EXPECT_EQ(helpPagePath(env, files, dir.file("bin/vornal")), dir.file("index.html"));
 }
 
 TEST(HelpPageTest, FileUrlEscapesWhatAUrlCannotHold) {

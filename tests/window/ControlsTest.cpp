@@ -146,6 +146,13 @@ TEST_F(Controls, TheBusyPointerIsShownAndTakenBack) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(Controls, TheWindowsIconIsTheApplicationIconAtTheThemesSizes) {
+    const QList<QSize> sizes = form->windowIcon().availableSizes();
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+}
+
 class ImageButtonControl : public Controls {};
 
 TEST_F(ImageButtonControl, TheCaptionReadsBackExactly) {
