@@ -3,17 +3,40 @@
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Launcher.h"
+#include "tests/support/TempDir.h"
 #include "tools/DesktopHandlers.h"
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vornal::test {
+
+// A shell script of the test's own at path, executable, for the real launcher to start.
+inline std::string writeScript(const std::string& path, const std::string& body) {
+    writeFile(path, "#!/bin/sh\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+}
+
+// Waits up to five seconds for a file that a started program writes.
+inline bool waitForFile(const std::string& path) {
+    for (int i = 0; i < 500; ++i) {
+        if (fileExists(path)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let it finish writing
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 // Variables set by the test and nothing else.
 class FakeEnvironment : public Environment {
