@@ -127,7 +127,8 @@ TEST_F(Controls, DesignTextsAndInitialState) {
     EXPECT_FALSE(get<QLabel>("Label10")->text().isEmpty());
 }
 
-// The progress bar scaled to the model's maximum, the busy pointer, the start button's caption.
+// The progress bar scaled to the model's maximum, the busy pointer, the buttons' captions
+// and enabled state.
 TEST_F(Controls, TheModelReachesTheWidgets) {
     auto* bar = get<QProgressBar>("ProgressBar2");
     form->window().setMax(Ctl::ProgressBar2, 210);
@@ -145,9 +146,8 @@ TEST_F(Controls, TheModelReachesTheWidgets) {
     form->window().setText(Ctl::btnSTART, u"Cancel");
     EXPECT_EQ(text("btnSTART"), "Cancel");
     EXPECT_EQ(form->window().text(Ctl::btnSTART), u"Cancel");
-}
 
-TEST_F(Controls, ADisabledImageButtonKeepsItsCaptionAndIgnoresClicks) {
+    // A disabled image button keeps its caption and ignores clicks.
     auto* button = get<ImageButton>("btnClearHis");
     QSignalSpy clicks(button, &QAbstractButton::clicked);
     form->window().setEnabled(Ctl::btnClearHis, false);
