@@ -3,18 +3,40 @@
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Launcher.h"
-#include "platform/Registry.h"
+#include "tests/support/TempDir.h"
 #include "tools/DesktopHandlers.h"
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vornal::test {
+
+// A shell script of the test's own at path, executable, for the real launcher to start.
+inline std::string writeScript(const std::string& path, const std::string& body) {
+    writeFile(path, "#!/bin/sh\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+}
+
+// Waits up to five seconds for a file that a started program writes.
+inline bool waitForFile(const std::string& path) {
+    for (int i = 0; i < 500; ++i) {
+        if (fileExists(path)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let it finish writing
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 // Variables set by the test and nothing else.
 class FakeEnvironment : public Environment {
@@ -99,63 +121,6 @@ public:
     std::vector<Call> started;
     std::vector<Call> captured;
     std::vector<std::string> checked;
-};
-
-// A registry held in memory: keys by root and path, some refusing access. Records every
-// open with the access asked for.
-class FakeRegistry : public Registry {
-public:
-    struct Open {
-        RegistryRoot root;
-        std::string keyPath;
-        std::uint32_t access;
-    };
-
-    RegistryAnswer open(RegistryRoot root, const std::string& keyPath, std::uint32_t access,
-                        std::unique_ptr<RegistryKey>& key) override {
-        opens.push_back({root, keyPath, access});
-        if (onOpen) {
-            onOpen(keyPath);
-        }
-        if (refused.contains(keyPath)) {
-            return RegistryAnswer::AccessDenied;
-        }
-        const auto found = keys.find({root, keyPath});
-        if (found == keys.end()) {
-            return RegistryAnswer::NotFound;
-        }
-        key = std::make_unique<Key>(found->second);
-        return RegistryAnswer::Ok;
-    }
-
-    void setString(const std::string& keyPath, const std::string& name, const std::string& text) {
-        keys[{HKEY_LOCAL_MACHINE, keyPath}][name] = {kRegString, text + '\0'};
-    }
-    void set(const std::string& keyPath, const std::string& name, RegistryValue value) {
-        keys[{HKEY_LOCAL_MACHINE, keyPath}][name] = std::move(value);
-    }
-
-    std::map<std::pair<RegistryRoot, std::string>, std::map<std::string, RegistryValue>> keys;
-    std::set<std::string> refused;
-    std::vector<Open> opens;
-    std::function<void(const std::string&)> onOpen;
-
-private:
-    class Key : public RegistryKey {
-    public:
-        explicit Key(std::map<std::string, RegistryValue> values) : values_(std::move(values)) {}
-        RegistryAnswer query(const std::string& name, RegistryValue& value) override {
-            const auto found = values_.find(name);
-            if (found == values_.end()) {
-                return RegistryAnswer::NotFound;
-            }
-            value = found->second;
-            return RegistryAnswer::Ok;
-        }
-
-    private:
-        std::map<std::string, RegistryValue> values_;
-    };
 };
 
 inline void PrintTo(const std::vector<std::string>& args, std::ostream* os) {

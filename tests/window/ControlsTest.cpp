@@ -70,6 +70,9 @@ const Expected kControls[] = {
 class Controls : public FormFixture {
 protected:
     Controls() { load(); }
+    QString spoken(const char* name) {
+        return QAccessible::queryAccessibleInterface(get(name))->text(QAccessible::Name);
+    }
 };
 
 TEST_F(Controls, EveryControlHasItsRoleAndASpokenName) {
@@ -90,13 +93,9 @@ TEST_F(Controls, EveryControlHasItsRoleAndASpokenName) {
     EXPECT_EQ(QAccessible::queryAccessibleInterface(form.get())->text(QAccessible::Name),
               "Vornal Encryption (v2.5a)");
     EXPECT_NE(form->findChild<QTimer*>(QStringLiteral("ElapsedTimer")), nullptr);
-}
-
-TEST_F(Controls, TheStringBoxIsNamedAfterTheCurrentPrompt) {
-    QTest::mouseClick(get<QRadioButton>("optString"), Qt::LeftButton, {},
-                      QPoint(6, get("optString")->height() / 2));
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(get("stringpath"))->text(QAccessible::Name),
-              "Enter string to encrypt");
+    // The string box is named after the current prompt.
+    get<QRadioButton>("optString")->click();
+    EXPECT_EQ(spoken("stringpath"), "Enter string to encrypt");
 }
 
 TEST_F(Controls, DesignTextsAndInitialState) {
@@ -105,10 +104,9 @@ TEST_F(Controls, DesignTextsAndInitialState) {
     EXPECT_EQ(get<QGroupBox>("indication_frame")->title(), "Encryption Progress Indication Panel ");
     EXPECT_EQ(get<QGroupBox>("LevelFrame")->title(), " Encryption Key Strength");
     EXPECT_EQ(get<QGroupBox>("Frame3")->title(), "");
-    EXPECT_FALSE(get("stringpath")->isVisibleTo(form.get()));
-    EXPECT_FALSE(get("Command4")->isVisibleTo(form.get()));
-    for (const char* store : {"Image5", "Image6", "Image7", "Image9", "Image10"}) {
-        EXPECT_FALSE(get(store)->isVisibleTo(form.get())) << store;
+    for (const char* hidden :
+         {"stringpath", "Command4", "Image5", "Image6", "Image7", "Image9", "Image10"}) {
+        EXPECT_FALSE(get(hidden)->isVisibleTo(form.get())) << hidden;
     }
     EXPECT_TRUE(get<ImageElement>("Image7")->picture().isNull());
     EXPECT_TRUE(get<ImageElement>("Image8")->picture().isNull());
@@ -129,39 +127,27 @@ TEST_F(Controls, DesignTextsAndInitialState) {
     EXPECT_FALSE(get<QLabel>("Label10")->text().isEmpty());
 }
 
-TEST_F(Controls, ProgressFollowsTheModelsValueAndMaximum) {
+// The progress bar scaled to the model's maximum, the busy pointer, the buttons' captions
+// and enabled state.
+TEST_F(Controls, TheModelReachesTheWidgets) {
     auto* bar = get<QProgressBar>("ProgressBar2");
     form->window().setMax(Ctl::ProgressBar2, 210);
     form->window().setValue(Ctl::ProgressBar2, 105);
     EXPECT_EQ(bar->value(), bar->maximum() / 2);
     form->window().setValue(Ctl::ProgressBar2, 400);
     EXPECT_EQ(bar->value(), bar->maximum());
-}
 
-TEST_F(Controls, TheBusyPointerIsShownAndTakenBack) {
     form->window().setPointer(Pointer::Busy);
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     form->window().setPointer(Pointer::Default);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
 
-TEST_F(Controls, TheWindowsIconIsTheApplicationIconAtTheThemesSizes) {
-    const QList<QSize> sizes = form->windowIcon().availableSizes();
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
-    }
-}
-
-class ImageButtonControl : public Controls {};
-
-TEST_F(ImageButtonControl, TheCaptionReadsBackExactly) {
     form->window().setText(Ctl::btnSTART, u"Cancel");
     EXPECT_EQ(text("btnSTART"), "Cancel");
     EXPECT_EQ(form->window().text(Ctl::btnSTART), u"Cancel");
-}
 
-TEST_F(ImageButtonControl, DisablingAndEnablingKeepsTheCaptionAndBlocksTheAction) {
+    // A disabled image button keeps its caption and ignores clicks.
     auto* button = get<ImageButton>("btnClearHis");
     QSignalSpy clicks(button, &QAbstractButton::clicked);
     form->window().setEnabled(Ctl::btnClearHis, false);
@@ -174,38 +160,39 @@ TEST_F(ImageButtonControl, DisablingAndEnablingKeepsTheCaptionAndBlocksTheAction
     EXPECT_EQ(clicks.count(), 1);
 }
 
-TEST_F(ImageButtonControl, PicturesAreDrawnAtTheScreensResolution) {
-    // At 2x a picture has twice the pixels, with detail at the finer grid: not a 1x picture
-    // blown up, where every 2x2 block would be one colour.
+TEST_F(Controls, TheWindowsIconIsTheApplicationIconAtTheThemesSizes) {
+    const QList<QSize> sizes = form->windowIcon().availableSizes();
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+}
+
+// Each look its own picture, drawn at the screen's resolution: at 2x twice the pixels, with
+// detail at the finer grid, not a 1x picture blown up (every 2x2 block one colour).
+TEST(ButtonPictures, EachLookItsOwnPictureAtTheScreensResolution) {
+    const auto image = [](const Picture& p) { return p.pixmap({20, 20}, 1).toImage(); };
+    for (auto look :
+         {ImageButton::Look::Hot, ImageButton::Look::Pressed, ImageButton::Look::Disabled}) {
+        EXPECT_NE(image(ImageButton::face(look)),
+                  image(ImageButton::face(ImageButton::Look::Normal)));
+    }
+    EXPECT_NE(image(TitleBarPictures::closeHot()), image(TitleBarPictures::closeNormal()));
+    EXPECT_NE(image(TitleBarPictures::closePressed()), image(TitleBarPictures::closeHot()));
+    EXPECT_NE(image(TitleBarPictures::minimisePressed()), image(TitleBarPictures::minimiseHot()));
     for (const Picture& picture :
          {ImageButton::face(ImageButton::Look::Normal), TitleBarPictures::closeNormal(),
           TitleBarPictures::minimiseHot(), TitleBarPictures::icon()}) {
-        const QImage image = picture.pixmap(QSize(20, 20), 2.0).toImage();
-        EXPECT_EQ(image.size(), QSize(40, 40)) << picture.name().toStdString();
+        const QImage fine = picture.pixmap(QSize(20, 20), 2.0).toImage();
+        EXPECT_EQ(fine.size(), QSize(40, 40)) << picture.name().toStdString();
         bool finer = false;
         for (int y = 0; y < 40 && !finer; y += 2) {
             for (int x = 0; x < 40 && !finer; x += 2) {
-                finer = image.pixel(x, y) != image.pixel(x + 1, y) ||
-                        image.pixel(x, y) != image.pixel(x, y + 1);
+                finer = fine.pixel(x, y) != fine.pixel(x + 1, y) ||
+                        fine.pixel(x, y) != fine.pixel(x, y + 1);
             }
         }
         EXPECT_TRUE(finer) << picture.name().toStdString();
     }
-}
-
-TEST_F(ImageButtonControl, EachLookHasItsOwnPicture) {
-    const QImage normal =
-        ImageButton::face(ImageButton::Look::Normal).pixmap({60, 20}, 1).toImage();
-    for (auto look :
-         {ImageButton::Look::Hot, ImageButton::Look::Pressed, ImageButton::Look::Disabled}) {
-        EXPECT_NE(ImageButton::face(look).pixmap({60, 20}, 1).toImage(), normal);
-    }
-    EXPECT_NE(TitleBarPictures::closeHot().pixmap({20, 20}, 1).toImage(),
-              TitleBarPictures::closeNormal().pixmap({20, 20}, 1).toImage());
-    EXPECT_NE(TitleBarPictures::closePressed().pixmap({20, 20}, 1).toImage(),
-              TitleBarPictures::closeHot().pixmap({20, 20}, 1).toImage());
-    EXPECT_NE(TitleBarPictures::minimisePressed().pixmap({20, 20}, 1).toImage(),
-              TitleBarPictures::minimiseHot().pixmap({20, 20}, 1).toImage());
 }
 
 } // namespace

@@ -123,7 +123,6 @@ protected:
     EngineOptions engine;
     std::vector<std::string> firstRunSteps;
     SettingsStore* settingsStore = &settings;
-    std::string programFolder = home.path();
     std::unique_ptr<frmVornal> form;
 
     FormFixture() { drives.list = {{"/", ""}, {drive.path(), "WORK"}}; }

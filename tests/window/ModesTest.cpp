@@ -23,17 +23,12 @@ protected:
     bool shown(const char* name) { return get(name)->isVisibleTo(form.get()); }
 };
 
-TEST_F(Modes, StartInFileModeEncrypting) {
+// A click, or a screen reader's toggle action: the option's handler runs either way.
+TEST_F(Modes, Label3AndTheSourceFollowEveryCombinationHoweverChosen) {
     EXPECT_TRUE(get<QRadioButton>("optFile")->isChecked());
     EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
     EXPECT_EQ(label3(), "Enter path of file to encrypt:");
-    EXPECT_EQ(text("Label4"), "Enter encryption key:");
-    EXPECT_EQ(text("btnSTART"), "Encrypt!");
     EXPECT_TRUE(form->state().FileMode);
-}
-
-// A click, or a screen reader's toggle action: the option's handler runs either way.
-TEST_F(Modes, Label3AndTheSourceFollowEveryCombinationHoweverChosen) {
     const std::function<void(const char*)> ways[] = {
         [this](const char* option) { click(option); },
         [this](const char* option) {
@@ -48,64 +43,52 @@ TEST_F(Modes, Label3AndTheSourceFollowEveryCombinationHoweverChosen) {
         choose("optString");
         EXPECT_EQ(label3(), "Enter string to decrypt:");
         EXPECT_FALSE(form->state().FileMode);
-        EXPECT_TRUE(shown("stringpath"));
         choose("encryption");
         EXPECT_EQ(label3(), "Enter string to encrypt:");
         choose("optFile");
         EXPECT_EQ(label3(), "Enter path of file to encrypt:");
         EXPECT_TRUE(form->state().FileMode);
-        EXPECT_TRUE(shown("filepath"));
     }
 }
 
-TEST_F(Modes, DirectionSetsTheStartCaptionAndTheKeyPromptOnly) {
+TEST_F(Modes, DirectionSetsTheStartCaptionOnly) {
     QTest::keyClicks(get<QLineEdit>("filepath"), QStringLiteral("/tmp/a.txt"));
+    EXPECT_EQ(text("btnSTART"), "Encrypt!");
     click("decryption");
     EXPECT_EQ(text("btnSTART"), "Decrypt!");
     EXPECT_EQ(text("Label4"), "Enter encryption key:");
     EXPECT_EQ(text("filepath"), "/tmp/a.txt");
     EXPECT_TRUE(get<QRadioButton>("optFile")->isChecked());
     EXPECT_FALSE(get<QRadioButton>("encryption")->isChecked());
+    EXPECT_TRUE(form->window().value(Ctl::decryption) != 0);
     click("encryption");
     EXPECT_EQ(text("btnSTART"), "Encrypt!");
     EXPECT_TRUE(form->window().value(Ctl::encryption) != 0);
     EXPECT_TRUE(form->window().value(Ctl::decryption) == 0);
 }
 
-TEST_F(Modes, StringModeEmptiesThePathGreysTheListsAndShowsTheStringBox) {
+// String mode empties the path, greys the lists and shows the string box; file mode puts
+// back all but the path. The string box keeps its text across the switches.
+TEST_F(Modes, SwitchingTheSourceSwapsTheBoxesAndGreysTheLists) {
     QTest::keyClicks(get<QLineEdit>("filepath"), QStringLiteral("/tmp/plain.txt"));
-    ASSERT_EQ(form->window().text(Ctl::filepath), u"/tmp/plain.txt");
-    click("optString");
-    EXPECT_FALSE(form->state().FileMode);
-    EXPECT_EQ(text("filepath"), "");
-    EXPECT_EQ(form->window().text(Ctl::filepath), u"");
-    EXPECT_FALSE(shown("filepath"));
-    EXPECT_FALSE(shown("view_file"));
-    EXPECT_FALSE(shown("labelFileSize"));
-    EXPECT_TRUE(shown("stringpath"));
-    for (const char* list : {"DriveList", "DirList", "FileList"}) {
-        EXPECT_FALSE(get(list)->isEnabled()) << list;
-        EXPECT_EQ(base(list), face()) << list;
+    for (const bool stringMode : {true, false, true}) {
+        SCOPED_TRACE(stringMode ? "string" : "file");
+        click(stringMode ? "optString" : "optFile");
+        EXPECT_EQ(form->state().FileMode, !stringMode);
+        EXPECT_EQ(text("filepath"), "");
+        EXPECT_EQ(form->window().text(Ctl::filepath), u"");
+        for (const char* name : {"filepath", "view_file", "labelFileSize"}) {
+            EXPECT_EQ(shown(name), !stringMode) << name;
+        }
+        EXPECT_EQ(shown("stringpath"), stringMode);
+        for (const char* list : {"DriveList", "DirList", "FileList"}) {
+            EXPECT_EQ(get(list)->isEnabled(), !stringMode) << list;
+            EXPECT_EQ(base(list), stringMode ? face() : white()) << list;
+        }
+        if (stringMode && get<QPlainTextEdit>("stringpath")->toPlainText().isEmpty()) {
+            QTest::keyClicks(get<QPlainTextEdit>("stringpath"), QStringLiteral("attack at dawn"));
+        }
     }
-}
-
-TEST_F(Modes, BackToFileModeRestoresTheListsButNotThePath) {
-    QTest::keyClicks(get<QLineEdit>("filepath"), QStringLiteral("/tmp/plain.txt"));
-    click("optString");
-    QTest::keyClicks(get<QPlainTextEdit>("stringpath"), QStringLiteral("attack at dawn"));
-    click("optFile");
-    EXPECT_TRUE(form->state().FileMode);
-    EXPECT_EQ(text("filepath"), "");
-    EXPECT_TRUE(shown("filepath"));
-    EXPECT_TRUE(shown("view_file"));
-    EXPECT_TRUE(shown("labelFileSize"));
-    EXPECT_FALSE(shown("stringpath"));
-    for (const char* list : {"DriveList", "DirList", "FileList"}) {
-        EXPECT_TRUE(get(list)->isEnabled()) << list;
-        EXPECT_EQ(base(list), white()) << list;
-    }
-    // The string box keeps its text across the switches.
-    click("optString");
     EXPECT_EQ(get<QPlainTextEdit>("stringpath")->toPlainText(), "attack at dawn");
     EXPECT_EQ(form->window().text(Ctl::stringpath), u"attack at dawn");
 }
@@ -120,38 +103,34 @@ TEST_F(Modes, TypingInTheStringBoxStopsAt10000Characters) {
     EXPECT_TRUE(box->toPlainText().endsWith(QStringLiteral("ab")));
 }
 
-class InputLock : public Modes {};
-
-TEST_F(InputLock, LockGreysTheKeyBoxesAndFreezesTheOptionsButLeavesPathAndLists) {
+// The lock greys the key boxes and freezes the options but leaves path and lists; the
+// unlock restores what the lock changed and what the start command disabled.
+TEST_F(Modes, InputLockAndUnlock) {
+    const auto expectEnabled = [this](std::initializer_list<const char*> names, bool enabled) {
+        for (const char* name : names) {
+            EXPECT_EQ(get(name)->isEnabled(), enabled) << name;
+        }
+    };
     QTest::keyClicks(get<QLineEdit>("filepath"), QStringLiteral("/tmp/a"));
     LockInputs(form->window());
-    for (const char* name : {"Frame3", "Frame4", "txtPass1", "txtPass2", "optFile", "optString",
-                             "encryption", "decryption"}) {
-        EXPECT_FALSE(get(name)->isEnabled()) << name;
-    }
+    expectEnabled({"Frame3", "Frame4", "txtPass1", "txtPass2", "optFile", "optString", "encryption",
+                   "decryption"},
+                  false);
     EXPECT_EQ(base("txtPass1"), face());
     EXPECT_EQ(base("txtPass2"), face());
-    for (const char* name :
-         {"filepath", "btnHelp", "btnAbout", "DriveList", "DirList", "FileList"}) {
-        EXPECT_TRUE(get(name)->isEnabled()) << name;
-    }
+    expectEnabled({"filepath", "btnHelp", "btnAbout", "DriveList", "DirList", "FileList"}, true);
     EXPECT_EQ(text("filepath"), "/tmp/a");
-    // A click on a locked option changes nothing.
-    click("decryption");
+    click("decryption"); // a click on a locked option changes nothing
     EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
     EXPECT_EQ(text("btnSTART"), "Encrypt!");
-}
 
-TEST_F(InputLock, UnlockRestoresWhatLockChangedAndWhatTheStartCommandDisabled) {
-    LockInputs(form->window());
     for (Ctl c : {Ctl::filepath, Ctl::btnHelp, Ctl::btnAbout}) {
         form->window().setEnabled(c, false);
     }
     UnlockInputs(form->window());
-    for (const char* name : {"Frame3", "Frame4", "txtPass1", "txtPass2", "optFile", "optString",
-                             "encryption", "decryption", "filepath", "btnHelp", "btnAbout"}) {
-        EXPECT_TRUE(get(name)->isEnabled()) << name;
-    }
+    expectEnabled({"Frame3", "Frame4", "txtPass1", "txtPass2", "optFile", "optString", "encryption",
+                   "decryption", "filepath", "btnHelp", "btnAbout"},
+                  true);
     EXPECT_EQ(base("txtPass1"), white());
     EXPECT_EQ(base("txtPass2"), white());
 }

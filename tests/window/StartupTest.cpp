@@ -4,7 +4,6 @@
 
 #include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
-#include "platform/ProgramFolder.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "tests/window/FormFixture.h"
 
@@ -24,8 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The real settings store, in a folder of the test's own, and the program folder found
-// as the program finds it.
+// The real settings store, in a folder of the test's own.
 class FirstRun : public FormFixture {
 protected:
     TempDir config;
@@ -35,29 +33,35 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            QString::fromStdString(config.path()));
         settingsStore = &store;
-        ::setenv("VORNAL_HOME", home.path().c_str(), 1);
-        programFolder = vornal::programFolder();
     }
-    ~FirstRun() override { ::unsetenv("VORNAL_HOME"); }
-    QString runValue() {
-        QSettings read(QSettings::IniFormat, QSettings::UserScope,
-                       QStringLiteral("Vornal Encryption"));
-        return read.value(QStringLiteral("SETTINGS/RUN")).toString();
+    static std::unique_ptr<QSettings> stored() {
+        return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                           QStringLiteral("Vornal Encryption"));
     }
+    QString runValue() { return stored()->value(QStringLiteral("SETTINGS/RUN")).toString(); }
 };
 
-TEST_F(FirstRun, MakesTheFoldersWritesTheFilesInOrderAndRemembersIt) {
-    fs::remove(home.path());
-    load();
-    EXPECT_EQ(runValue(), "1");
-    EXPECT_TRUE(fs::is_directory(home.file("log")));
-    EXPECT_TRUE(fs::is_directory(home.file("text")));
-    EXPECT_EQ(firstRunSteps, (std::vector<std::string>{"readme", "about"}));
-    EXPECT_EQ(text("Status"), "Ready.");
-}
-
-TEST_F(FirstRun, ASecondRunDoesNothingOfIt) {
-    load();
+// The program folder is made with its folders (none there yet, or some), the readme before
+// the about file, silently; the next start does none of it.
+TEST_F(FirstRun, MakesTheFoldersWritesTheFilesInOrderOnlyOnce) {
+    for (const bool logThere : {false, true}) {
+        SCOPED_TRACE(logThere ? "log folder there already" : "no program folder");
+        fs::remove_all(home.path());
+        if (logThere) {
+            fs::create_directories(home.file("log"));
+        }
+        stored()->clear();
+        firstRunSteps.clear();
+        form.reset();
+        load();
+        EXPECT_EQ(runValue(), "1");
+        EXPECT_TRUE(fs::is_directory(home.file("log")));
+        EXPECT_TRUE(fs::is_directory(home.file("text")));
+        EXPECT_EQ(firstRunSteps, (std::vector<std::string>{"readme", "about"}));
+        EXPECT_EQ(text("Status"), "Ready.");
+        EXPECT_TRUE(pauser.looks.empty());
+        EXPECT_TRUE(messages.boxes.empty());
+    }
     form.reset();
     firstRunSteps.clear();
     fs::remove(home.file("text"));
@@ -65,16 +69,6 @@ TEST_F(FirstRun, ASecondRunDoesNothingOfIt) {
     EXPECT_TRUE(firstRunSteps.empty());
     EXPECT_FALSE(fs::exists(home.file("text")));
     EXPECT_EQ(runValue(), "1");
-}
-
-TEST_F(FirstRun, FoldersThatExistAlreadyAreNoError) {
-    fs::create_directory(home.file("log"));
-    fs::create_directory(home.file("text"));
-    load();
-    EXPECT_EQ(runValue(), "1");
-    EXPECT_EQ(firstRunSteps, (std::vector<std::string>{"readme", "about"}));
-    EXPECT_TRUE(pauser.looks.empty());
-    EXPECT_TRUE(messages.boxes.empty());
 }
 
 TEST_F(FirstRun, FailingStepsAreSkippedSilently) {
@@ -92,36 +86,36 @@ TEST_F(FirstRun, FailingStepsAreSkippedSilently) {
     EXPECT_EQ(runValue(), "1");
 }
 
-class PreviousFolder : public FormFixture {
-protected:
-    void save(const std::string& content) { writeFile(home.file("prevdir.tmp"), content); }
-};
+class PreviousFolder : public FormFixture {};
 
-TEST_F(PreviousFolder, PresentPutsTheListsOnTheSavedFolderAndItsDrive) {
+// The first line of prevdir.tmp, when that folder is there; else the current folder,
+// without a message.
+TEST_F(PreviousFolder, TheListsStartOnTheSavedFolderWhenItIsThere) {
     fs::create_directory(drive.file("saved"));
-    writeFile(drive.file("saved/x.txt"), "");
-    save(drive.file("saved") + "\r\nsecond line\r\n");
-    load();
-    EXPECT_EQ(dirList()->path().toStdString(), drive.file("saved"));
-    EXPECT_EQ(fileList()->path().toStdString(), drive.file("saved"));
-    EXPECT_EQ(fileList()->count(), 1);
-    EXPECT_EQ(driveList()->currentDrive()->root, drive.path());
-}
-
-TEST_F(PreviousFolder, AbsentLeavesTheListsOnTheCurrentFolder) {
-    load();
-    EXPECT_EQ(dirList()->path(), QDir::currentPath());
-    EXPECT_EQ(driveList()->currentDrive()->root, "/");
-    EXPECT_TRUE(pauser.looks.empty());
-}
-
-TEST_F(PreviousFolder, StaleLeavesTheListsOnTheCurrentFolderWithoutAMessage) {
-    save(drive.file("deleted") + "\r\n");
-    load();
-    EXPECT_EQ(dirList()->path(), QDir::currentPath());
-    EXPECT_EQ(fileList()->path(), QDir::currentPath());
-    EXPECT_TRUE(pauser.looks.empty());
-    EXPECT_TRUE(messages.boxes.empty());
+    const std::string here = QDir::currentPath().toStdString();
+    const struct {
+        std::optional<std::string> saved;
+        std::string folder;
+        std::string root;
+    } cases[] = {
+        {drive.file("saved") + "\r\nsecond line\r\n", drive.file("saved"), drive.path()},
+        {std::nullopt, here, "/"},
+        {drive.file("deleted") + "\r\n", here, "/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved.value_or("none"));
+        fs::remove(home.file("prevdir.tmp"));
+        if (c.saved) {
+            writeFile(home.file("prevdir.tmp"), *c.saved);
+        }
+        load();
+        EXPECT_EQ(dirList()->path().toStdString(), c.folder);
+        EXPECT_EQ(fileList()->path().toStdString(), c.folder);
+        EXPECT_EQ(driveList()->currentDrive()->root, c.root);
+        EXPECT_TRUE(pauser.looks.empty());
+        EXPECT_TRUE(messages.boxes.empty());
+        form.reset();
+    }
 }
 
 class CommandLine : public FormFixture {
@@ -162,7 +156,8 @@ TEST_F(CommandLine, LoadsTheFileInTheDirectionTheLineOrTheFileAsks) {
     }
 }
 
-// One to three characters give an empty path; quotes stay part of the path.
+// One to three characters give an empty path; quotes stay part of the path. The window is
+// on the screen before the message flashes.
 TEST_F(CommandLine, APathThatNamesNoFileIsShownWithTheNotFoundMessage) {
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"/", u""},
@@ -171,24 +166,18 @@ TEST_F(CommandLine, APathThatNamesNoFileIsShownWithTheNotFoundMessage) {
         {u"/d \"" + path16() + u"\"", u"\"" + path16() + u"\""},
         {u"/no/such/file.txt", u"/no/such/file.txt"},
     };
-    for (const auto& [line, shown] : cases) {
+    for (const auto& [line, path] : cases) {
         pauser.looks.clear();
+        pauser.shown.clear();
         load(line);
-        EXPECT_EQ(text("filepath").toStdU16String(), shown);
+        EXPECT_EQ(text("filepath").toStdU16String(), path);
         EXPECT_EQ(pauser.looks, flashLooks(u"The file you selected could not be found."));
+        EXPECT_EQ(pauser.shown, std::vector<bool>(6, true));
+        EXPECT_EQ(text("Status"), "Ready.");
         EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
         EXPECT_EQ(text("labelFileSize"), "File size:");
         form.reset();
     }
-}
-
-TEST_F(CommandLine, TheWindowIsOnTheScreenBeforeAFailureFlashes) {
-    load(u"/e /no/such/file");
-    ASSERT_EQ(pauser.shown.size(), 6u);
-    for (bool shown : pauser.shown) {
-        EXPECT_TRUE(shown);
-    }
-    EXPECT_EQ(text("Status"), "Ready.");
 }
 
 TEST_F(CommandLine, AFileThatCannotBeOpenedForWritingStillCompletesStartUp) {
@@ -229,12 +218,13 @@ TEST(CommandLineText, TheSwitchFormWhereItAppliesAndAPlainPathElsewhere) {
 
 class ExitCommand : public FormFixture {};
 
+// The hidden Exit button.
 TEST_F(ExitCommand, WritesTheFolderListsFolderAndEndsTheProcess) {
     fs::create_directory(drive.file("work"));
     load();
     dirList()->setPath(QString::fromStdString(drive.file("work")),
                        QString::fromStdString(drive.path()));
-    form->Command4_Click();
+    get<QPushButton>("Command4")->click();
     EXPECT_EQ(readFile(home.file("prevdir.tmp")), drive.file("work") + "\r\n");
     EXPECT_EQ(processExit.calls, 1);
 }
@@ -293,13 +283,6 @@ TEST_F(ExitCommand, SigtermRunsItInTheRealProgram) {
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(readFile(home.file("prevdir.tmp")), fs::canonical(drive.path()).string() + "\r\n");
-}
-
-TEST_F(ExitCommand, TheHiddenExitButtonIsTheExitCommand) {
-    load();
-    get<QPushButton>("Command4")->click();
-    EXPECT_EQ(processExit.calls, 1);
-    EXPECT_TRUE(fs::exists(home.file("prevdir.tmp")));
 }
 
 TEST_F(ExitCommand, EndsTheProcessEvenWhenTheFileCannotBeWritten) {

@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <functional>
 
 namespace vornal::test {
 namespace {
@@ -16,11 +17,6 @@ class StatusPanel : public FormFixture {
 protected:
     StatusPanel() { load(); }
 
-    void operationRunning() {
-        form->window().SetStatus(u"Encrypting file...");
-        form->window().setInterval(Ctl::ElapsedTimer, 100);
-        form->window().setValue(Ctl::ProgressBar2, 40);
-    }
     void expectReady() {
         EXPECT_EQ(text("Status"), "Ready.");
         EXPECT_EQ(LookPauser::colourOf(get("StatusBox")->palette().color(QPalette::Window)),
@@ -32,29 +28,30 @@ protected:
     }
 };
 
-TEST_F(StatusPanel, ReadyAfterStartUp) {
+// Failure: red and button face three times, 400 ms each; success: green for 1200 ms; both
+// end on the ready panel, as start-up does.
+TEST_F(StatusPanel, EachOutcomesLooksAndHoldsThenReady) {
     expectReady();
     EXPECT_TRUE(pauser.looks.empty());
-}
-
-TEST_F(StatusPanel, FailureFlashesRedAndButtonFaceThreeTimesThenReady) {
-    operationRunning();
-    form->window().FlashFailure(u"Unable to find the file specified.");
-    EXPECT_EQ(pauser.looks, flashLooks(u"Unable to find the file specified."));
-    expectReady();
-}
-
-TEST_F(StatusPanel, EmptyFailureMessageFlashesAnEmptyPanel) {
-    form->window().FlashFailure(u"");
-    EXPECT_EQ(pauser.looks, flashLooks(u""));
-    expectReady();
-}
-
-TEST_F(StatusPanel, SuccessShowsGreenFor1200MsThenReady) {
-    operationRunning();
-    form->window().ShowSuccess(u"File successfully Encrypted.");
-    EXPECT_EQ(pauser.looks, std::vector<Look>{successLook(u"File successfully Encrypted.")});
-    expectReady();
+    const struct {
+        std::function<void(Window&)> show;
+        std::vector<Look> looks;
+    } cases[] = {
+        {[](Window& w) { w.FlashFailure(u"Unable to find the file specified."); },
+         flashLooks(u"Unable to find the file specified.")},
+        {[](Window& w) { w.FlashFailure(u""); }, flashLooks(u"")},
+        {[](Window& w) { w.ShowSuccess(u"File successfully Encrypted."); },
+         {successLook(u"File successfully Encrypted.")}},
+    };
+    for (const auto& c : cases) {
+        pauser.looks.clear();
+        form->window().SetStatus(u"Encrypting file...");
+        form->window().setInterval(Ctl::ElapsedTimer, 100);
+        form->window().setValue(Ctl::ProgressBar2, 40);
+        c.show(form->window());
+        EXPECT_EQ(pauser.looks, c.looks);
+        expectReady();
+    }
 }
 
 TEST_F(StatusPanel, StatusTextSizesItselfToItsText) {
@@ -63,54 +60,39 @@ TEST_F(StatusPanel, StatusTextSizesItselfToItsText) {
     EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
 }
 
-// The real hold: it runs the event loop, so pass 0 ms and let the events posted beforehand
-// arrive during it.
-class RealHold : public StatusPanel {};
-
-TEST_F(RealHold, DropsKeysAndClicksMeantForTheWindow) {
+// The real hold runs the event loop, so pass 0 ms and let the events posted beforehand
+// arrive during it: keys and clicks meant for the window are dropped, the pointer still
+// reaches the drag handles, and a close request is carried out afterwards.
+TEST_F(StatusPanel, TheRealHoldActsOnNoInputButDragAndCloseAfterwards) {
     auto* box = get<QLineEdit>("filepath");
     box->setFocus();
     QApplication::postEvent(
         box, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+    const auto post = [](QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+        QApplication::postEvent(
+            w, new QMouseEvent(type, at, w->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier));
+    };
     auto* option = get<QRadioButton>("optString");
-    const QPointF at(6, option->height() / 2.0);
-    QApplication::postEvent(option,
-                            new QMouseEvent(QEvent::MouseButtonPress, at, option->mapToGlobal(at),
-                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QApplication::postEvent(option,
-                            new QMouseEvent(QEvent::MouseButtonRelease, at, option->mapToGlobal(at),
-                                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-    EventLoopPauser hold;
-    hold.pause(*form, 0);
-    QApplication::processEvents();
-    EXPECT_EQ(box->text(), "");
-    EXPECT_FALSE(option->isChecked());
-    // Afterwards input works again.
-    QTest::keyClick(box, Qt::Key_B);
-    EXPECT_EQ(box->text(), "b");
-}
-
-TEST_F(RealHold, LetsThePointerReachTheDragHandles) {
+    post(option, QEvent::MouseButtonPress, QPointF(6, option->height() / 2.0), Qt::LeftButton);
+    post(option, QEvent::MouseButtonRelease, QPointF(6, option->height() / 2.0), Qt::NoButton);
     auto* strip = get("Image1");
     ASSERT_TRUE(strip->property(kDragHandleProperty).toBool());
     int presses = 0;
     QObject::connect(get<ImageElement>("Image1"), &ImageElement::pressed, [&] { ++presses; });
-    const QPointF at(40, 10);
-    QApplication::postEvent(strip,
-                            new QMouseEvent(QEvent::MouseButtonPress, at, strip->mapToGlobal(at),
-                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    EventLoopPauser hold;
-    hold.pause(*form, 0);
-    EXPECT_EQ(presses, 1);
-}
-
-TEST_F(RealHold, CarriesOutACloseRequestAfterwards) {
+    post(strip, QEvent::MouseButtonPress, QPointF(40, 10), Qt::LeftButton);
     QApplication::postEvent(form.get(), new QCloseEvent);
+
     EventLoopPauser hold;
     hold.pause(*form, 0);
+
+    EXPECT_EQ(presses, 1);
     EXPECT_EQ(processExit.calls, 0);
     QApplication::processEvents();
     EXPECT_EQ(processExit.calls, 1);
+    EXPECT_EQ(box->text(), "");
+    EXPECT_FALSE(option->isChecked());
+    QTest::keyClick(box, Qt::Key_B); // afterwards input works again
+    EXPECT_EQ(box->text(), "b");
 }
 
 } // namespace
