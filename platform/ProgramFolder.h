@@ -13,4 +13,7 @@ namespace vornal {
 [[nodiscard]] std::string logFolder();
 [[nodiscard]] std::string logPath();
 
+// <program folder>/runs: the records of runs under way.
+[[nodiscard]] std::string journalFolder(const std::string& programFolder);
+
 } // namespace vornal

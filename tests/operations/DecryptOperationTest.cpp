@@ -196,17 +196,6 @@ TEST_F(DecryptFile, AFailedWriteRestoresTheEncryptedFile) {
     EXPECT_EQ(logRows().back().first, "Open File \"" + target + "\"");
 }
 
-TEST_F(DecryptFile, AFailedFlushAfterRenamingPutsTheEncryptedFileBack) {
-    encryptWords("a few words here", u"k");
-    const std::string encrypted = readFile(target);
-    files.allowMoveAside = true;
-    files.failSync = files.syncs + 1;
-    decrypt();
-    EXPECT_EQ(readFile(target), encrypted);
-    EXPECT_EQ(readFile(target + ".bak"), encrypted);
-    EXPECT_EQ(logRows().back().first, "Open File \"" + target + "\"");
-}
-
 class DecryptString : public OperationFixture {};
 
 TEST_F(DecryptString, RoundTripsThroughTheStringBox) {
