@@ -101,6 +101,10 @@ std::unique_ptr<RunLock> PosixFileSystem::lockForRun(const std::string& path) {
         if (!lock->holdFile(path)) {
             return nullptr; // another run has it by another name; ours is let go
         }
+        // A run that died while it tried the volume left these; none can be in use now.
+        for (const std::string& stale : probeNamesBeside(path)) {
+            (void)::unlink(stale.c_str());
+        }
         return lock;
     }
     throwError(EAGAIN);

@@ -191,9 +191,9 @@ public:
     void exchange(const std::string& a, const std::string& b) override;
 
 private:
-    // Whether the volume with this device number has hard links and exchanges names; each
-    // volume is tried once.
-    bool volumeExchanges(std::uint64_t device, const std::string& folder);
+    // Whether the volume with this device number, which holds path, has hard links and
+    // exchanges names; each volume is tried once.
+    bool volumeExchanges(std::uint64_t device, const std::string& path);
 
     TransferWays ways_;
     std::mutex volumesMutex_;

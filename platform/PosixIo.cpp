@@ -136,6 +136,11 @@ void syncFolderOf(const std::string& path) {
     fd.close();
 }
 
+std::vector<std::string> probeNamesBeside(const std::string& path) {
+    const std::string probe = hiddenBeside(path, ".vornal-probe");
+    return {probe, probe + "-b", probe + "-c"};
+}
+
 bool setDirect(int fd, bool on) {
     const int flags = ::fcntl(fd, F_GETFL);
     return flags >= 0 && ::fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <utility>
+#include <vector>
 
 namespace vornal::posix {
 
@@ -64,6 +65,10 @@ std::string folderOrCurrent(const std::string& path);
 std::string baseName(const std::string& path);
 // Makes a change to the folder entries of path's folder durable.
 void syncFolderOf(const std::string& path);
+
+// The names of the empty files that try whether path's volume has hard links and exchanges
+// names; hidden beside path, so that the next run on path removes any a dead run left.
+std::vector<std::string> probeNamesBeside(const std::string& path);
 
 // Turns writes past the page cache on or off; false when the file system refuses.
 bool setDirect(int fd, bool on);

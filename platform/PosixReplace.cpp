@@ -95,19 +95,20 @@ bool PosixFileSystem::canExchange(const std::string& path) {
         ::flistxattr(file.get(), nullptr, 0) != 0) {
         return false;
     }
-    return volumeExchanges(static_cast<std::uint64_t>(st.st_dev), folderOrCurrent(path));
+    return volumeExchanges(static_cast<std::uint64_t>(st.st_dev), path);
 }
 
-bool PosixFileSystem::volumeExchanges(std::uint64_t device, const std::string& folder) {
+bool PosixFileSystem::volumeExchanges(std::uint64_t device, const std::string& path) {
     std::lock_guard lock(volumesMutex_);
     if (const auto known = volumes_.find(device); known != volumes_.end()) {
         return known->second;
     }
     // Two empty files of our own, linked and exchanged: what the volume refuses here it
     // would refuse with the user's file, after all the new content was written.
-    const std::string a = folder + "/.vornal-probe-" + std::to_string(::getpid());
-    const std::string b = a + "-b";
-    const std::string c = a + "-c";
+    const std::vector<std::string> names = probeNamesBeside(path);
+    const std::string& a = names[0];
+    const std::string& b = names[1];
+    const std::string& c = names[2];
     Fd created = openOrNot(a, O_CREAT | O_EXCL | O_WRONLY, 0600);
     if (!created.isOpen()) {
         return false; // not remembered: another folder of the volume may allow it
@@ -120,7 +121,7 @@ bool PosixFileSystem::volumeExchanges(std::uint64_t device, const std::string& f
         works = ::link(a.c_str(), c.c_str()) == 0 &&
                 ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
     }
-    for (const std::string& scratch : {a, b, c}) {
+    for (const std::string& scratch : names) {
         removeQuietly(scratch);
     }
     volumes_[device] = works;

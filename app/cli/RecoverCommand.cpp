@@ -4,6 +4,7 @@
 #include "operations/Recovery.h"
 #include "operations/RunClaim.h"
 #include "platform/ProgramFolder.h"
+#include "platform/RunError.h"
 #include "platform/Text.h"
 
 #include <iostream>
@@ -50,6 +51,11 @@ int recoverCommand(std::vector<std::string> args) {
     for (const std::string& name : names) {
         const std::vector<RunRecord> records = recordsFor(files, journal, name);
         if (records.empty()) {
+            // Taking the lock once clears what a run killed before it recorded anything left.
+            try {
+                (void)files.lockForRun(name);
+            } catch (const RunError&) {
+            }
             std::cout << name << ": Nothing needed putting back.\n";
             continue;
         }
