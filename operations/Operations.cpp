@@ -194,12 +194,12 @@ ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile,
         w.setFocus(Ctl::filepath);
         return result;
     }
-    if (beforeReading && !beforeReading(path)) {
-        return result;
-    }
     st.ElapsedSeconds = 0;
     w.setInterval(Ctl::ElapsedTimer, 100);
     w.setText(Ctl::btnSTART, u"Cancel");
+    if (beforeReading && !beforeReading(path)) {
+        return result;
+    }
     try {
         auto in = ctx.files.openRead(path);
         if (st.EncryptMode) {
