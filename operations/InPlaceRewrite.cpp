@@ -155,9 +155,17 @@ void InPlaceRewrite::begin() {
         writer_ = std::make_unique<CountingWriter>(std::move(created), written_);
         return;
     }
+    writer_ = std::make_unique<CountingWriter>(openRewrite(FileSystem::Rewrite::Empty), written_);
+}
+
+std::unique_ptr<FileWriter> InPlaceRewrite::openRewrite(FileSystem::Rewrite how) {
     started_ = true;
-    writer_ = std::make_unique<CountingWriter>(
-        files_.openRewrite(target_, FileSystem::Rewrite::Empty), written_);
+    try {
+        return files_.openRewrite(target_, how);
+    } catch (const RunError&) {
+        started_ = false; // the file could not be opened, let alone emptied
+        throw;
+    }
 }
 
 void InPlaceRewrite::beginOver() {
@@ -168,10 +176,8 @@ void InPlaceRewrite::beginOver() {
         return;
     }
     auto reader = std::make_unique<CountingReader>(files_.openRead(target_));
-    started_ = true;
     writer_ = std::make_unique<CountingWriter>(
-        std::make_unique<BehindTheReading>(
-            files_.openRewrite(target_, FileSystem::Rewrite::Overwrite), *reader),
+        std::make_unique<BehindTheReading>(openRewrite(FileSystem::Rewrite::Overwrite), *reader),
         written_);
     reader_ = std::move(reader);
 }

@@ -85,6 +85,9 @@ public:
 
 private:
     void chooseNames();
+    // The target opened to be written over; from the moment it may be emptied, restore()
+    // puts it back.
+    [[nodiscard]] std::unique_ptr<FileWriter> openRewrite(FileSystem::Rewrite how);
     void backUp();
     // Throws FileChanged after restore() unless the file at path is the original as read.
     void checkUnchanged(const std::string& path, bool putBackFromBackup);
