@@ -68,15 +68,6 @@ TEST_F(DecryptFile, TheBackupIsOnDiskBeforeTheFileIsWrittenOverAndDeletedOnlyAft
     EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openTruncated " + target)));
 }
 
-TEST_F(DecryptFile, AFailedFlushRestoresTheEncryptedFile) {
-    encryptWords("words to get back", u"k");
-    const std::string encrypted = readFile(target);
-    files.failSync = files.syncs + 1;
-    decrypt();
-    EXPECT_EQ(readFile(target), encrypted);
-    EXPECT_EQ(readFile(target + ".bak"), encrypted);
-}
-
 TEST_F(DecryptFile, AWrongKeyCostsNothing) {
     encryptWords("several words of secret text", u"right");
     const std::string encrypted = readFile(target);
@@ -184,16 +175,6 @@ TEST_F(DecryptFile, KeyFailuresUseTheirOwnWords) {
                                       std::string("Success")},
                             std::pair{quoted(), std::string("Failure - Missing Key")},
                             std::pair{quoted(), std::string("Failure - Key Mis-Match")}));
-}
-
-TEST_F(DecryptFile, AFailedWriteRestoresTheEncryptedFile) {
-    encryptWords("a few words here", u"k");
-    const std::string encrypted = readFile(target);
-    files.failWrite = files.writes + 1;
-    decrypt();
-    EXPECT_EQ(readFile(target), encrypted);
-    EXPECT_EQ(readFile(target + ".bak"), encrypted);
-    EXPECT_EQ(logRows().back().first, "Open File \"" + target + "\"");
 }
 
 class DecryptString : public OperationFixture {};

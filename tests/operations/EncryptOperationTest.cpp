@@ -186,23 +186,6 @@ TEST_F(EncryptFailure, AFailedWriteRestoresTheFileAndKeepsTheBackup) {
     EXPECT_EQ(window.pointer(), Pointer::Default);
 }
 
-TEST_F(EncryptFailure, AFailedFlushRestoresTheFile) {
-    files.failSync = 1;
-    encrypt();
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_EQ(readFile(target + ".bak"), original);
-    expectWarned(EIO);
-}
-
-TEST_F(EncryptFailure, ABackupThatCannotBeMadeStopsBeforeTheFileIsEmptied) {
-    files.failCopyToNew = true;
-    encrypt();
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_FALSE(fileExists(target + ".bak"));
-    EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openRewrite " + target)));
-    expectWarned(EACCES);
-}
-
 TEST_F(EncryptFailure, ABackupThatCannotBeDeletedStaysAndTheRunStillSucceeds) {
     files.failRemove = true;
     encrypt();

@@ -455,34 +455,6 @@ TEST_F(FileSystemTest, BufferedWritesGiveTheSameBytesAsDirectOnesInFewerWrites) 
     EXPECT_LT(static_cast<std::size_t>(counting.writes) * 10, pieces.size());
 }
 
-// --- The faulty file system used by the tests of the operations.
-
-TEST_F(FileSystemTest, FaultyFileSystemFailsOnlyWhatItIsTold) {
-    test::FaultyFileSystem faulty;
-    faulty.failWrite = 2;
-    faulty.failSync = 2;
-    faulty.failCopyToNew = true;
-    faulty.copyToNewFailSuffix = ".bak";
-    const std::string a = path("a");
-    writeFile(a, "data");
-    EXPECT_EQ(errorOf([&] { faulty.copyToNew(a, a + ".bak"); }), EACCES);
-    EXPECT_FALSE(files.exists(a + ".bak"));
-    faulty.copyToNew(a, a + ".tmp");
-    EXPECT_EQ(readFile(a + ".tmp"), "data");
-
-    auto out = faulty.openTruncated(a);
-    out->write("one");
-    EXPECT_EQ(errorOf([&] { out->write("two-two"); }), ENOSPC);
-    EXPECT_EQ(errorOf([&] { out->sync(); }), 0);
-    EXPECT_EQ(errorOf([&] { out->sync(); }), EIO);
-    EXPECT_EQ(errorOf([&] { out->sync(); }), 0);
-    out->close();
-    // The disk filled up half-way through the second piece.
-    EXPECT_EQ(readFile(a), "onetwo");
-    EXPECT_EQ(faulty.calls.front(), "copyToNew " + a + " " + a + ".bak");
-    EXPECT_EQ(faulty.calls.back(), "close " + a);
-}
-
 // --- folderOf and the program folder.
 
 TEST(FolderOf, TakesEverythingBeforeTheLastSeparator) {

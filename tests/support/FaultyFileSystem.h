@@ -29,23 +29,13 @@ public:
     // Faults. Call numbers count from 1; 0 means never.
 
     // The Nth FileWriter::write, counted across every writer handed out, writes the first
-    // half of its bytes and then throws RunError(writeError), like a disk filling up.
+    // half of its bytes and then throws RunError(ENOSPC), like a disk filling up.
     int failWrite = 0;
-    int writeError = ENOSPC;
-    // The Nth FileWriter::sync throws RunError(syncError) without syncing.
-    int failSync = 0;
-    int syncError = EIO;
     // What freeSpace answers, when set.
     std::optional<std::uint64_t> freeSpaceAnswer;
-    // copyToNew throws EACCES without creating anything; when copyToNewFailSuffix is not
-    // empty, only for a target whose path ends with it.
-    bool failCopyToNew = false;
-    std::string copyToNewFailSuffix;
-    // Each throws before touching anything: remove EACCES, copyOver EIO, readAll and
-    // openRead EIO, openTruncated and openRewrite EACCES.
+    // Each throws before touching anything: remove EACCES, openTruncated, openRewrite and
+    // createLike EACCES. Any other call fails through beforeCall.
     bool failRemove = false;
-    bool failCopyOver = false;
-    bool failReadAll = false;
     bool failOpenTruncated = false;
 
     // Files replaced whole by exchanging names, as the real file system does where it can;
@@ -63,8 +53,6 @@ public:
 
     // What happened. The failed calls are counted too.
     int writes = 0;
-    int syncs = 0;
-    int copies = 0; // copyToNew and copyOver
     std::vector<std::string> calls;
 
     bool canOpenForReading(const std::string& path) noexcept override {
@@ -74,12 +62,10 @@ public:
 
     std::string readAll(const std::string& path) override {
         record("readAll " + path);
-        failIf(failReadAll, EIO);
         return real_.readAll(path);
     }
     std::unique_ptr<FileReader> openRead(const std::string& path) override {
         record("openRead " + path);
-        failIf(failReadAll, EIO);
         return real_.openRead(path);
     }
     std::uint64_t size(const std::string& path) override { return real_.size(path); }
@@ -92,15 +78,11 @@ public:
 
     void copyToNew(const std::string& from, const std::string& to) override {
         record("copyToNew " + from + " " + to);
-        ++copies;
-        failIf(failCopyToNew && endsWith(to, copyToNewFailSuffix), EACCES);
         real_.copyToNew(from, to);
         done();
     }
     void copyOver(const std::string& from, const std::string& to) override {
         record("copyOver " + from + " " + to);
-        ++copies;
-        failIf(failCopyOver, EIO);
         real_.copyOver(from, to);
         done();
     }
@@ -183,15 +165,12 @@ private:
             }
             if (files_.writes == files_.failWrite) {
                 inner_->write(bytes.substr(0, bytes.size() / 2));
-                throw RunError::fromErrno(files_.writeError);
+                throw RunError::fromErrno(ENOSPC);
             }
             inner_->write(bytes);
         }
         void sync() override {
             files_.record("sync " + path_);
-            if (++files_.syncs == files_.failSync) {
-                throw RunError::fromErrno(files_.syncError);
-            }
             inner_->sync();
         }
         void close() override {
@@ -224,10 +203,6 @@ private:
         if (fail) {
             throw RunError::fromErrno(err);
         }
-    }
-    static bool endsWith(const std::string& text, const std::string& suffix) {
-        return text.size() >= suffix.size() &&
-               text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
     }
 
     PosixFileSystem real_;
