@@ -5,11 +5,11 @@
 # that fills up. Counts trials, data lost (original text, or a line another program wrote,
 # that is in no file left behind) and false reports (success said but the file is not what
 # it says; "as it was" said but it is not), and prints a table.
-# Usage: bench/trials.sh [CONCURRENT] [WRITERS] [SIGNALS] [VOLUME] (default 100 20 80 10)
+# Usage: bench/trials.sh [CONCURRENT] [WRITERS] [SIGNALS] [VOLUME] (default 100 20 80 20)
 # The build folder is $VORNAL_BUILD (default build/release).
 set -uo pipefail
 cd "$(dirname "$0")/.."
-concurrent="${1:-100}" writers="${2:-20}" signals="${3:-80}" volume="${4:-10}"
+concurrent="${1:-100}" writers="${2:-20}" signals="${3:-80}" volume="${4:-20}"
 build="${VORNAL_BUILD:-build/release}"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -197,7 +197,7 @@ if [ "$volume" -gt 0 ] && mount -t tmpfs -o size=2m vornal-trials "$work/vol" 2>
         find "$d" -mindepth 1 -delete
         cp "$work/volume.txt" "$d/f"
         if [ $((i % 2)) -eq 0 ]; then
-            (sleep "0.0$((RANDOM % 5))"; head -c 1500K /dev/zero >"$d/writer.fill" 2>/dev/null) &
+            (sleep "0.0$((RANDOM % 3))$((RANDOM % 10))"; head -c 1500K /dev/zero >"$d/writer.fill" 2>/dev/null) &
             "$cli" encrypt --key-env VK "$d/f" >"$work/out.vol" 2>&1
             wait
         else
