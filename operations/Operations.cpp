@@ -4,6 +4,7 @@
 #include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
 #include "operations/InPlaceRewrite.h"
+#include "operations/RunClaim.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -57,6 +58,12 @@ std::optional<std::u16string> confirmedKey(OperationContext& ctx, const std::u16
     return key;
 }
 
+// Where the original is when it could not be put back.
+void tellKept(Window& w, const InPlaceRewrite& rewrite) {
+    w.FlashFailure(u"The original file is kept in " +
+                   utf8ToUtf16(rewrite.backupPath()).value_or(u"its backup") + u".");
+}
+
 // The error path: the file is put back, the user warned and the attempt logged.
 void errorPath(OperationContext& ctx, const RunError& e, InPlaceRewrite* rewrite) {
     Window& w = ctx.window;
@@ -66,20 +73,41 @@ void errorPath(OperationContext& ctx, const RunError& e, InPlaceRewrite* rewrite
     w.setValue(Ctl::ProgressBar2, 0);
     w.FlashFailure(warningText(e));
     if (!restored) {
-        w.FlashFailure(u"The original file is kept in " +
-                       utf8ToUtf16(rewrite->backupPath()).value_or(u"its backup") + u".");
+        tellKept(w, *rewrite);
     }
     w.setValue(Ctl::ProgressBar2, 0);
     (void)ctx.log.AppendLogRow(u"Open File " + quotedPath(w), u"Failure: " + numberAndText(e));
     w.setPointer(Pointer::Default);
 }
 
-// Refuses a run the disk has no room for: the backup and the new content must both fit.
-bool refuseWithoutSpace(OperationContext& ctx, const std::string& target, std::uint64_t newSize,
+// The file changed under the run, which has put it back: the error path in our own words.
+void changedPath(OperationContext& ctx, const FileChanged& c, const InPlaceRewrite& rewrite,
+                 const std::u16string& description) {
+    Window& w = ctx.window;
+    w.setInterval(Ctl::ElapsedTimer, 0);
+    w.setEnabled(Ctl::ElapsedTimer, false);
+    w.setValue(Ctl::ProgressBar2, 0);
+    w.FlashFailure(c.putBackFromBackup ? kChangedPutBackMessage : kChangedNotProcessedMessage);
+    if (!c.restored) {
+        tellKept(w, rewrite);
+    }
+    (void)ctx.log.AppendLogRow(description, u"Failure - File Changed");
+    w.setPointer(Pointer::Default);
+}
+
+// A cancelled run puts its file back; the user hears only when that failed.
+void cancelledPath(Window& w, InPlaceRewrite* rewrite) {
+    if (rewrite && !rewrite->restore()) {
+        tellKept(w, *rewrite);
+    }
+    w.setPointer(Pointer::Default);
+}
+
+// Refuses a run the disk has no room for: the room the chosen way needs, in the folder
+// where the backup and the new file go.
+bool refuseWithoutSpace(OperationContext& ctx, const InPlaceRewrite& rewrite, std::uint64_t newSize,
                         const std::u16string& description) {
-    const std::uint64_t needed = ctx.files.size(target) + newSize;
-    const std::string folder = folderOf(target);
-    if (ctx.files.freeSpace(folder.empty() ? "." : folder) >= needed) {
+    if (ctx.files.freeSpace(rewrite.target()) >= rewrite.roomNeeded(newSize)) {
         return false;
     }
     ctx.window.FlashFailure(kNoSpaceMessage);
@@ -87,9 +115,9 @@ bool refuseWithoutSpace(OperationContext& ctx, const std::string& target, std::u
     return true;
 }
 
-// Step 10 of both operations.
+// Step 10 of both operations. A file the run was refused leaves the size shown as it is.
 void finalSteps(OperationContext& ctx, bool fileMode, const std::u16string& result,
-                const std::u16string& runningStatus) {
+                const std::u16string& runningStatus, bool refused = false) {
     Window& w = ctx.window;
     for (Ctl c : {Ctl::view_file, Ctl::Command4, Ctl::btnAbout, Ctl::btnHelp, Ctl::filepath}) {
         w.setEnabled(c, true);
@@ -104,7 +132,7 @@ void finalSteps(OperationContext& ctx, bool fileMode, const std::u16string& resu
     }
     if (fileMode) {
         // Only a file that is there has a size; a refused path was reported already.
-        if (FileExists(ctx.files, pathFromText(ctx.state.CurrentPath))) {
+        if (!refused && FileExists(ctx.files, pathFromText(ctx.state.CurrentPath))) {
             ShowFileSize(w, ctx.files);
         }
     } else {
@@ -115,9 +143,9 @@ void finalSteps(OperationContext& ctx, bool fileMode, const std::u16string& resu
 // Decryption has no error path of its own after its run: a size that cannot be read
 // again is shown as unknown.
 void finalStepsAfterDecrypt(OperationContext& ctx, bool fileMode, const std::u16string& result,
-                            const std::u16string& runningStatus) {
+                            const std::u16string& runningStatus, bool refused = false) {
     try {
-        finalSteps(ctx, fileMode, result, runningStatus);
+        finalSteps(ctx, fileMode, result, runningStatus, refused);
     } catch (const RunError&) {
         ctx.window.setText(Ctl::labelFileSize, u"File size: N/A");
     }
@@ -150,7 +178,8 @@ constexpr std::uint64_t kMaxFieldChars = (INT32_MAX - 35) / 2;
 
 } // namespace
 
-ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile) {
+ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile,
+                     const std::function<bool(const std::string& path)>& beforeReading) {
     ProcessState& st = ctx.state;
     Window& w = ctx.window;
     ProbeResult result;
@@ -168,6 +197,9 @@ ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile) {
     st.ElapsedSeconds = 0;
     w.setInterval(Ctl::ElapsedTimer, 100);
     w.setText(Ctl::btnSTART, u"Cancel");
+    if (beforeReading && !beforeReading(path)) {
+        return result;
+    }
     try {
         auto in = ctx.files.openRead(path);
         if (st.EncryptMode) {
@@ -216,6 +248,7 @@ void EncryptCurrent(OperationContext& ctx) {
     w.SetStatus(running);
     const bool fileMode = !w.text(Ctl::filepath).empty();
     std::u16string result;
+    RunClaim claim;
     std::optional<InPlaceRewrite> rewrite;
     bool succeeded = false;
     try {
@@ -223,19 +256,23 @@ void EncryptCurrent(OperationContext& ctx) {
             st.ElapsedSeconds = 0;
             w.setEnabled(Ctl::ElapsedTimer, true);
             w.setInterval(Ctl::ElapsedTimer, 100);
-            const ProbeResult probe = FileData(ctx, w.text(Ctl::filepath));
+            const ProbeResult probe =
+                FileData(ctx, w.text(Ctl::filepath),
+                         [&](const std::string& path) { return claimFile(ctx, path, claim); });
             const PlainScan& scan = probe.plain;
             const std::string target = pathFromText(st.CurrentPath);
             if (!probe.ok || scan.size == 0) {
                 // Refused by the probe, or an empty file: nothing to do.
             } else if (scan.longest > kMaxFieldChars) {
                 w.FlashFailure(kFieldTooLongMessage);
-            } else if (!refuseWithoutSpace(ctx, target, scan.encryptedSize, description)) {
+            } else if (!refuseWithoutSpace(ctx,
+                                           rewrite.emplace(ctx.files, ctx.journal, target,
+                                                           claim.asRead, true, claim.lock.get()),
+                                           scan.encryptedSize, description)) {
                 stopIfCancelled(w);
                 const TextCipher keyed(key);
                 const auto cipher = makeEngine(keyed.cipher());
-                rewrite.emplace(ctx.files, target);
-                rewrite->makeBackup();
+                rewrite->makeBackup(scan.encryptedSize);
                 rewrite->begin();
                 w.setValue(Ctl::ProgressBar2, 20);
                 w.setMax(Ctl::ProgressBar2, static_cast<double>(scan.fields - 1) + 10);
@@ -244,6 +281,8 @@ void EncryptCurrent(OperationContext& ctx) {
                 encryptStream(*in, rewrite->writer(), *cipher, scan, ctx.engine, progress);
                 w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
                 rewrite->finish();
+                // At once after the last check: a failure to delete the backup is ignored.
+                (void)rewrite->discardBackup();
                 result = ascii(kMarkerLine);
             }
         } else {
@@ -252,9 +291,6 @@ void EncryptCurrent(OperationContext& ctx) {
         if (!result.empty()) {
             succeeded = true;
             w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
-            if (fileMode) {
-                (void)rewrite->discardBackup(); // the new content is already on disk
-            }
             w.ResetProgress();
             st.ElapsedStopped = true;
             w.setInterval(Ctl::ElapsedTimer, 0);
@@ -264,13 +300,12 @@ void EncryptCurrent(OperationContext& ctx) {
             w.ShowSuccess(fileMode ? u"File successfully Encrypted."
                                    : u"String successfully Encrypted.");
         }
-        finalSteps(ctx, fileMode, result, running);
+        finalSteps(ctx, fileMode, result, running, claim.refused);
         w.setPointer(Pointer::Default);
     } catch (const OperationCancelled&) {
-        if (rewrite) {
-            rewrite->restore();
-        }
-        w.setPointer(Pointer::Default);
+        cancelledPath(w, rewrite ? &*rewrite : nullptr);
+    } catch (const FileChanged& c) {
+        changedPath(ctx, c, *rewrite, description);
     } catch (const RunError& e) {
         errorPath(ctx, e, rewrite && !succeeded ? &*rewrite : nullptr);
     }
@@ -302,6 +337,7 @@ void DecryptCurrent(OperationContext& ctx) {
     w.SetStatus(running);
     const bool fileMode = !w.text(Ctl::filepath).empty();
     std::u16string result;
+    RunClaim claim;
     std::optional<InPlaceRewrite> rewrite;
     bool succeeded = false;
     std::optional<std::uint64_t> firstPart; // the first part with a ciphertext
@@ -321,7 +357,9 @@ void DecryptCurrent(OperationContext& ctx) {
 
     try {
         if (fileMode) {
-            const ProbeResult probe = FileData(ctx, w.text(Ctl::filepath));
+            const ProbeResult probe =
+                FileData(ctx, w.text(Ctl::filepath),
+                         [&](const std::string& path) { return claimFile(ctx, path, claim); });
             const EncryptedScan& scan = probe.encrypted;
             firstPart = scan.firstFull;
             const std::string target = pathFromText(st.CurrentPath);
@@ -341,10 +379,12 @@ void DecryptCurrent(OperationContext& ctx) {
                 // The key is tried on a whole part before the file is touched, so a wrong
                 // key costs nothing.
                 reportPartFailure(first, kDamagedMessage);
-            } else if (!refuseWithoutSpace(ctx, target, scan.decryptedBound, description)) {
+            } else if (!refuseWithoutSpace(ctx,
+                                           rewrite.emplace(ctx.files, ctx.journal, target,
+                                                           claim.asRead, false, claim.lock.get()),
+                                           scan.decryptedBound, description)) {
                 stopIfCancelled(w);
-                rewrite.emplace(ctx.files, target);
-                rewrite->makeBackup();
+                rewrite->makeBackup(scan.decryptedBound);
                 // The text decrypted is always shorter than the text read for it, so where
                 // the backup is a copy the file is written over as it is read: its content
                 // is still in memory, where the copy, written straight to the disk, is not.
@@ -353,6 +393,7 @@ void DecryptCurrent(OperationContext& ctx) {
                 decryptStream(rewrite->oldContent(), rewrite->writer(), *cipher, scan, ctx.engine,
                               progress);
                 rewrite->finish();
+                (void)rewrite->discardBackup();
                 result = u" ";
             }
         } else {
@@ -366,18 +407,16 @@ void DecryptCurrent(OperationContext& ctx) {
             w.setInterval(Ctl::ElapsedTimer, 0);
             w.setEnabled(Ctl::ElapsedTimer, false);
             if (fileMode) {
-                (void)rewrite->discardBackup(); // the new content is already on disk
                 (void)ctx.log.AppendLogRow(description, u"Success");
             }
             w.ShowSuccess(fileMode ? u"File successfully Decrypted."
                                    : u"String successfully Decrypted.");
         }
-        finalStepsAfterDecrypt(ctx, fileMode, result, running);
+        finalStepsAfterDecrypt(ctx, fileMode, result, running, claim.refused);
     } catch (const OperationCancelled&) {
-        if (rewrite) {
-            rewrite->restore();
-        }
-        w.setPointer(Pointer::Default);
+        cancelledPath(w, rewrite ? &*rewrite : nullptr);
+    } catch (const FileChanged& c) {
+        changedPath(ctx, c, *rewrite, description);
     } catch (const PartFailed& f) {
         const bool restored = rewrite->restore();
         const std::string& backup = rewrite->backupPath();
@@ -389,7 +428,7 @@ void DecryptCurrent(OperationContext& ctx) {
                           kept ? kDamagedMessage + (kCopyKeptMessage + backupName) + u"."
                                : std::u16string(kDamagedMessage));
         if (!restored) {
-            w.FlashFailure(u"The original file is kept in " + backupName + u".");
+            tellKept(w, *rewrite);
         }
         finalStepsAfterDecrypt(ctx, fileMode, result, running);
     } catch (const RunError& e) {

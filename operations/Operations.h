@@ -4,19 +4,22 @@
 #include "operations/Engine.h"
 #include "operations/State.h"
 #include "platform/FileSystem.h"
+#include "platform/RunJournal.h"
 #include "platform/Window.h"
 
+#include <functional>
 #include <string>
 
 namespace vornal {
 
 // What an operation works with: the shared state, the window it reads and reports to, the
-// files and the log.
+// files, the log and the journal of runs under way.
 struct OperationContext {
     ProcessState& state;
     Window& window;
     FileSystem& files;
     OperationLog& log;
+    RunJournal& journal;
     EngineOptions engine = {};
 };
 
@@ -29,8 +32,12 @@ struct ProbeResult {
 };
 
 // The probe: checks the path, reads the file through and checks for the marker line in
-// the direction of state.EncryptMode.
-[[nodiscard]] ProbeResult FileData(OperationContext& ctx, const std::u16string& strFile);
+// the direction of state.EncryptMode. beforeReading, when given, is asked once the file is
+// found and before it is read; when it answers false (having told the user) the probe
+// stops there.
+[[nodiscard]] ProbeResult
+FileData(OperationContext& ctx, const std::u16string& strFile,
+         const std::function<bool(const std::string& path)>& beforeReading = {});
 
 // Encrypts the file in filepath in place, or the text in stringpath into the string box,
 // with the key in txtPass1 confirmed by txtPass2.
@@ -49,5 +56,11 @@ inline constexpr const char16_t* kDamagedMessage =
 inline constexpr const char16_t* kCopyKeptMessage = u" A copy of it is kept in ";
 inline constexpr const char16_t* kFieldTooLongMessage =
     u"A word in this file is too long to be encrypted.";
+// Another program changed the file during the run.
+inline constexpr const char16_t* kChangedNotProcessedMessage =
+    u"The file was changed by another program during the operation and was left as it is.";
+inline constexpr const char16_t* kChangedPutBackMessage =
+    u"The file was changed by another program during the operation and was put back as it "
+    u"was before.";
 
 } // namespace vornal

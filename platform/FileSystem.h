@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -27,6 +29,39 @@ public:
     [[nodiscard]] virtual std::size_t read(char* buffer, std::size_t size) = 0;
 };
 
+// What a file is at one moment: which file, how large, and when it was last written.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+
+    [[nodiscard]] bool sameFile(const FileIdentity& other) const noexcept {
+        return device == other.device && inode == other.inode;
+    }
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// Why a file cannot be rewritten where it is.
+enum class RewriteRefusal {
+    None,
+    ReadOnlyVolume,    // the volume is mounted read-only
+    Immutable,         // marked immutable
+    AppendOnly,        // marked append-only
+    ReadOnly,          // no write permission bit at all
+    NoPermission,      // this user may not write it
+    FolderNotWritable, // this user may not add or remove names in its folder
+};
+
+// Held by a run on one file; released when destroyed.
+class RunLock {
+public:
+    virtual ~RunLock() = default;
+    // Extends the lock to the file now at path, which is to take the locked file's name.
+    virtual void alsoHold(const std::string& path) = 0;
+};
+
 // The file operations the program needs of the system. Paths are UTF-8 with "/" as the
 // separator. Every failure throws RunError with the system's error number and text, unless
 // the operation says otherwise.
@@ -49,7 +84,8 @@ public:
     // The size of a file that can be opened for reading and writing; throws when it cannot
     // (read-only, locked, no permission).
     [[nodiscard]] virtual std::uint64_t sizeOpenForReadWrite(const std::string& path) = 0;
-    // Bytes free for this user on the volume that holds path.
+    // Bytes free for this user in the folder of path, where a file beside it would go; path
+    // itself need not exist.
     [[nodiscard]] virtual std::uint64_t freeSpace(const std::string& path) = 0;
 
     // Copies from to a new file to, which must not exist yet (EEXIST otherwise). The copy
@@ -74,17 +110,6 @@ public:
     // sync and close end the file where the writing ends.
     [[nodiscard]] virtual std::unique_ptr<FileWriter> openRewrite(const std::string& path,
                                                                   Rewrite how) = 0;
-    // Renames the file from to to, which must not exist yet (EEXIST otherwise), flushed to
-    // disk with its folder entry, where a new file at from can take its place with nothing
-    // lost: a regular file with one link, owned by this user and one of their groups, without
-    // extended attributes. Answers false, having changed nothing, anywhere else; a file system
-    // that cannot do it always answers false.
-    [[nodiscard]] virtual bool moveAside(const std::string& from, const std::string& to);
-    // Creates the file that takes the place of one moved aside to original, with its
-    // permission bits and group, for one long stream of new content as openRewrite gives.
-    // sync flushes its folder entry too.
-    [[nodiscard]] virtual std::unique_ptr<FileWriter> openReplacement(const std::string& path,
-                                                                      const std::string& original);
     // Opens a file for appending at its end, creating it when createIfMissing.
     [[nodiscard]] virtual std::unique_ptr<FileWriter> openAppend(const std::string& path,
                                                                  bool createIfMissing) = 0;
@@ -92,6 +117,37 @@ public:
     [[nodiscard]] virtual std::unique_ptr<FileWriter> createNew(const std::string& path) = 0;
 
     virtual void remove(const std::string& path) = 0;
+    // Gives the file at from the name to, replacing what had that name, in one step.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
+    // Makes the changes to the names in path's folder durable.
+    virtual void syncFolder(const std::string& path) = 0;
+
+    // ---- replacing a file whole, for runs that must never lose it ----
+
+    // What the file at path (followed through symbolic links) is now.
+    [[nodiscard]] virtual FileIdentity identify(const std::string& path) = 0;
+    // Why this user may not rewrite the file at path and put a file beside it;
+    // RewriteRefusal::None when nothing stands in the way.
+    [[nodiscard]] virtual RewriteRefusal rewriteRefusal(const std::string& path) = 0;
+    // Takes the lock that one run on the file at path holds from before it reads the file
+    // until it ends; every run on the file, by any name, of any user, honours it. Absent
+    // while another run holds it.
+    [[nodiscard]] virtual std::unique_ptr<RunLock> lockForRun(const std::string& path) = 0;
+    // True where the file can be replaced whole without losing anything about it: a
+    // regular file with one link, owned by this user and one of their groups, without
+    // extended attributes, on a file system that has hard links and exchanges names.
+    [[nodiscard]] virtual bool canExchange(const std::string& path) = 0;
+    // Gives the file at from the further name to, which must not exist yet (EEXIST
+    // otherwise), flushed to disk with its folder entry.
+    virtual void link(const std::string& from, const std::string& to) = 0;
+    // Creates a new file at path, which must not exist yet (EEXIST otherwise), with the
+    // permission bits and group of the file at like, for one long stream of new content as
+    // openRewrite gives.
+    [[nodiscard]] virtual std::unique_ptr<FileWriter> createLike(const std::string& path,
+                                                                 const std::string& like) = 0;
+    // Swaps the files named a and b, in one step.
+    virtual void exchange(const std::string& a, const std::string& b) = 0;
+
     // Creates a folder that only its owner may use (0700); one that already exists is no
     // error and is left as it is.
     virtual void createDirectory(const std::string& path) = 0;
@@ -105,7 +161,7 @@ public:
 struct TransferWays {
     bool directIo = true;   // writes that bypass the page cache (O_DIRECT)
     bool kernelCopy = true; // copies made by the kernel (copy_file_range)
-    bool moveAside = true;  // backups made by renaming, a new file taking the old one's place
+    bool exchange = true;   // files replaced whole by exchanging names, the original kept by a link
 };
 
 // The system's own file system.
@@ -123,17 +179,30 @@ public:
     void copyOver(const std::string& from, const std::string& to) override;
     std::unique_ptr<FileWriter> openTruncated(const std::string& path) override;
     std::unique_ptr<FileWriter> openRewrite(const std::string& path, Rewrite how) override;
-    bool moveAside(const std::string& from, const std::string& to) override;
-    std::unique_ptr<FileWriter> openReplacement(const std::string& path,
-                                                const std::string& original) override;
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override;
     std::unique_ptr<FileWriter> createNew(const std::string& path) override;
     void remove(const std::string& path) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void syncFolder(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     void restrictToOwner(const std::string& path) override;
+    FileIdentity identify(const std::string& path) override;
+    RewriteRefusal rewriteRefusal(const std::string& path) override;
+    std::unique_ptr<RunLock> lockForRun(const std::string& path) override;
+    bool canExchange(const std::string& path) override;
+    void link(const std::string& from, const std::string& to) override;
+    std::unique_ptr<FileWriter> createLike(const std::string& path,
+                                           const std::string& like) override;
+    void exchange(const std::string& a, const std::string& b) override;
 
 private:
+    // Whether the volume with this device number, which holds path, has hard links and
+    // exchanges names; each volume is tried once.
+    bool volumeExchanges(std::uint64_t device, const std::string& path);
+
     TransferWays ways_;
+    std::mutex volumesMutex_;
+    std::map<std::uint64_t, bool> volumes_;
 };
 
 // Writes through to a FileWriter in large pieces: the same bytes as writing every piece as
@@ -152,5 +221,9 @@ private:
 
 // The folder part of a path: "" for a bare name, "/" for a name in the root.
 [[nodiscard]] std::string folderOf(const std::string& path);
+
+// A hidden name beside path for a file of the program's own: ".NAME" followed by suffix,
+// with a name too long for that shortened and told apart by a hash of the whole.
+[[nodiscard]] std::string hiddenBeside(const std::string& path, std::string_view suffix);
 
 } // namespace vornal

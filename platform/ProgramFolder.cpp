@@ -62,6 +62,10 @@ std::string logFolder() {
     return join(programFolder(), "log");
 }
 
+std::string journalFolder(const std::string& programFolder) {
+    return join(programFolder, "runs");
+}
+
 std::string logPath() {
     return logFolder() + "/log.html";
 }

@@ -20,4 +20,7 @@ class FileSystem;
 // already.
 void makePrivateFolder(FileSystem& files, const std::string& folder);
 
+// <program folder>/runs: the records of runs under way.
+[[nodiscard]] std::string journalFolder(const std::string& programFolder);
+
 } // namespace vornal

@@ -91,18 +91,18 @@ std::string readmeText() {
     l.emplace_back("back with the blanks between them, byte for byte as they were.");
     l.emplace_back("");
     l.emplace_back("This release runs on Linux: a Qt 6 desktop window (vornal) and a");
-    l.emplace_back("command line (vornal-cli) share the same core. Before a file is");
-    l.emplace_back("rewritten it is copied to FILE.bak (or the next free FILE.bak.N);");
-    l.emplace_back("the copy is deleted only after the rewrite has succeeded, and put");
-    l.emplace_back("back if anything fails. Every file attempt is recorded in the log");
-    l.emplace_back("<program folder>/log/log.html.");
+    l.emplace_back("command line (vornal-cli) share the same core. While a file is");
+    l.emplace_back("rewritten its original is kept as FILE.bak (or the next free");
+    l.emplace_back("FILE.bak.N) until the rewrite has succeeded, and put back if");
+    l.emplace_back("anything fails or another program changes the file meanwhile.");
+    l.emplace_back("Every file attempt is recorded in <program folder>/log/log.html.");
     l.emplace_back("");
     l.emplace_back("");
 
     heading(l, "MINIMUM REQUIREMENTS");
     l.emplace_back("     o Debian 12 (bookworm) on a 64-bit PC, or a similar Linux system");
     l.emplace_back("     o A desktop with Qt 6 for the window, or a terminal for vornal-cli");
-    l.emplace_back("     o Free disk space for a backup of the file and for the result");
+    l.emplace_back("     o Free disk space for the result of a rewrite");
     l.emplace_back("");
     l.emplace_back("    Encrypted files are ten or more times the size of the original.");
     l.emplace_back("");
@@ -150,9 +150,10 @@ std::string readmeText() {
               "anywhere, and nobody, its makers included, can recover it."});
     l.emplace_back("");
     question(l, "What if the computer stops while a file is being rewritten?",
-             {"The copy FILE.bak made before the rewrite is kept until the",
-              "rewrite has succeeded. Rename it back to FILE to have the file",
-              "as it was before you started."});
+             {"The original is kept as FILE.bak until the rewrite has",
+              "succeeded, and the run is recorded. The next run on the file",
+              "says so: \"vornal-cli recover FILE\", or the window when it next",
+              "starts, puts the original back."});
     l.emplace_back("");
     l.emplace_back("");
 

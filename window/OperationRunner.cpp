@@ -11,7 +11,7 @@ namespace vornal {
 
 void OperationRunner::run(Operation op, const OperationContext& ctx) {
     CrossThreadWindow crossing(target_, window_);
-    OperationContext worker{ctx.state, crossing, ctx.files, ctx.log, ctx.engine};
+    OperationContext worker{ctx.state, crossing, ctx.files, ctx.log, ctx.journal, ctx.engine};
     InputGuard guard(window_, kLiveWhileRunningProperty, InputGuard::Close::Pass);
     QEventLoop loop;
     std::exception_ptr failure;

@@ -6,6 +6,8 @@
 #include "log/HistoryCommands.h"
 #include "log/OperationLog.h"
 #include "operations/FileDisplay.h"
+#include "operations/Recovery.h"
+#include "platform/ProgramFolder.h"
 #include "platform/RunError.h"
 #include "tools/Help.h"
 #include "tools/modSysInfo.h"
@@ -13,6 +15,7 @@
 #include "window/FilePaths.h"
 #include "window/ImageButton.h"
 #include "window/Modes.h"
+#include "window/RecoveryDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -88,6 +91,7 @@ double screenDpi() {
 
 frmVornal::frmVornal(FormServices services)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), s_(std::move(services)),
+      journal_(journalFolder(s_.programFolder)),
       model_(s_.messages, [this](int ms) { s_.pauser.pause(*this, ms); }), scale_(screenDpi()),
       c_(buildControls(*this, scale_)) {
     setObjectName(QStringLiteral("frmVornal"));
@@ -252,7 +256,7 @@ void frmVornal::changeEvent(QEvent* event) {
 }
 
 OperationContext frmVornal::operationContext() {
-    return {state_, model_, s_.files, s_.log, s_.engine};
+    return {state_, model_, s_.files, s_.log, journal_, s_.engine};
 }
 
 StartCommandHooks frmVornal::startHooks() {
@@ -273,6 +277,10 @@ StartCommandHooks frmVornal::startHooks() {
         if (closePending_) {
             closePending_ = false;
             QTimer::singleShot(0, this, [this] { close(); });
+        }
+        // A file an interrupted run left, or that this run could not put back.
+        if (!state_.CurrentPath.empty()) {
+            offerRecovery(pathFromText(state_.CurrentPath));
         }
         return true;
     };
@@ -358,7 +366,20 @@ void frmVornal::Form_Load(const std::vector<std::u16string>& arguments) {
     ArrangeTitleBar();
     RestorePreviousFolder();
     show();
+    offerRecovery();
     applyCommandLine(arguments);
+}
+
+void frmVornal::offerRecovery(const std::string& path) {
+    std::vector<RunRecord> runs =
+        path.empty() ? journal_.records() : recordsFor(s_.files, journal_, path);
+    std::erase_if(runs, [this](const RunRecord& r) { return runIsLive(s_.files, r); });
+    if (runs.empty()) {
+        return;
+    }
+    auto* dialog = new RecoveryDialog(s_.files, journal_, std::move(runs), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void frmVornal::applyCommandLine(const std::vector<std::u16string>& arguments) {

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessExit.h"
+#include "platform/RunJournal.h"
 #include "platform/SettingsStore.h"
 #include "window/ControlMirror.h"
 #include "window/FormDesign.h"
@@ -134,8 +135,11 @@ private:
     // opened for reading and writing.
     void showFileSizeOrDenied();
     void selectDriveOf(const QString& folder);
+    // Offers to put back the files of interrupted runs (only that at path, when given).
+    void offerRecovery(const std::string& path = {});
 
     FormServices s_;
+    RunJournal journal_; // the runs under way, in the program folder
     ProcessState state_;
     FormModel model_;
     TwipScale scale_;

@@ -1,6 +1,7 @@
 #include "app/cli/CliMain.h"
 
 #include "app/cli/FileCommands.h"
+#include "app/cli/RecoverCommand.h"
 #include "app/cli/StringCommands.h"
 #include "app/cli/TerminalMessages.h"
 #include "cipher/Rijndael256Engine.h"
@@ -24,15 +25,20 @@ Encrypts and decrypts text with Vornal Encryption (Rijndael, 256-bit block and k
 Commands:
   encrypt [KEY OPTION] FILE...        encrypt each FILE in place, word by word
   decrypt [KEY OPTION] FILE...        decrypt each FILE in place
+  recover [FILE...]                   put back each FILE an interrupted run left
+                                      unfinished; without FILE, list such runs
   encrypt-string [KEY OPTION] [TEXT]  print the upper-case hexadecimal ciphertext of TEXT
   decrypt-string [KEY OPTION] [HEX]   print the text that HEX decrypts to (UTF-8)
   --help, -h                          show this help
   --version                           show the version, the cipher engine and the help page
 
-A file is copied to FILE.bak (or the next free FILE.bak.N) before it is rewritten, and
-put back from it if anything goes wrong; the backup is deleted after success. Ctrl-C
-stops at the next word and puts the file back. Every file attempt is logged in
-$VORNAL_HOME/log/log.html (default ~/.local/share/vornal-encryption/log/log.html).
+The original is kept as FILE.bak (or the next free FILE.bak.N) until the new content is
+on the disk, and put back from it if anything goes wrong or the file is changed by
+another program meanwhile; the backup is deleted after success. One run at a time may
+work on a file; another is refused. Ctrl-C stops at the next word and puts the file
+back. A run that was killed is found by the next one: "vornal-cli recover FILE" puts
+the original back. Every file attempt is logged in $VORNAL_HOME/log/log.html (default
+~/.local/share/vornal-encryption/log/log.html).
 
 TEXT or HEX is used exactly as given ("--" before it if it begins with "-"). Without it, all of standard input is used, less
 one trailing line end (LF or CR LF). Hexadecimal digits may be in either case.
@@ -49,8 +55,8 @@ every core), VORNAL_CIPHER=portable (use the table-driven cipher, not the proces
 AES instructions).
 
 Exit status: 0 success (every file); 1 no result or any file failed (wrong key, empty
-text, malformed ciphertext, keys that do not match); 2 usage error or input that is not
-valid UTF-8.
+text, malformed ciphertext, keys that do not match, a file that could not be put back);
+2 usage error or input that is not valid UTF-8.
 
 Example:
   $ export VORNAL_KEY='correct horse'
@@ -121,6 +127,9 @@ int run(int argc, char** argv) {
     }
     if (command == "decrypt") {
         return decryptFilesCommand(std::move(args));
+    }
+    if (command == "recover") {
+        return recoverCommand(std::move(args));
     }
     printError("unknown command " + command);
     printHint("see: vornal-cli --help");

@@ -6,6 +6,7 @@
 #include "log/OperationLog.h"
 #include "operations/FileDisplay.h"
 #include "operations/Operations.h"
+#include "operations/Recovery.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
 
@@ -63,18 +64,17 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
     }
     SystemClock clock;
     HtmlLog log(files, clock, logPath());
+    RunJournal journal(journalFolder(programFolder()));
     CliWindow window;
     CliWindow::installCancelHandlers();
     ProcessState state;
-    OperationContext ctx{state, window, files, log};
+    OperationContext ctx{state, window, files, log, journal};
     window.setText(Ctl::txtPass1, key.key->str());
     window.setText(Ctl::txtPass2, key.key->str());
 
     bool anyFailed = false;
-    for (const std::string& name : names) {
-        if (CliWindow::cancelled()) {
-            break;
-        }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
         // The log shows where the file was, whatever the folder the command ran in.
         std::error_code ec;
         const std::string absolute = std::filesystem::absolute(name, ec).string();
@@ -98,17 +98,29 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
         } else {
             DecryptCurrent(ctx);
         }
-        if (CliWindow::cancelled()) {
-            printError(name + ": cancelled; the file is as it was");
-            anyFailed = true;
-            break;
+        const bool succeeded = window.succeeded() && !window.failed();
+        // A run that passed its last check before the cancellation came has succeeded.
+        const bool cancelled = CliWindow::cancelled();
+        // A record left for the file: the run could not put it back, or an earlier run
+        // was interrupted and left it so.
+        const bool left = !succeeded && !recordsFor(files, journal, name).empty();
+        if (cancelled && !succeeded) {
+            printError(name + (left ? ": cancelled; the file could not be put back as it was"
+                                    : ": cancelled; the file is as it was"));
+        } else if (!succeeded && !window.failed()) {
+            printError(name + (encrypt ? ": nothing to encrypt: the file is empty"
+                                       : ": nothing to decrypt: no encrypted words"));
         }
-        if (!window.succeeded() || window.failed()) {
-            if (!window.failed()) {
-                printError(name + (encrypt ? ": nothing to encrypt: the file is empty"
-                                           : ": nothing to decrypt: no encrypted words"));
+        if (left) {
+            printHint("put the original back with: vornal-cli recover " + name);
+        }
+        anyFailed = anyFailed || !succeeded;
+        if (cancelled) {
+            if (i + 1 < names.size()) {
+                printError("cancelled; the files after " + name + " were not processed");
+                anyFailed = true;
             }
-            anyFailed = true;
+            break;
         }
     }
     return anyFailed ? kFailed : kSuccess;

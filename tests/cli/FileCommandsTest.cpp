@@ -1,8 +1,12 @@
 // vornal-cli encrypt / decrypt on real files, run as a process.
+#include "platform/FileSystem.h"
+#include "platform/RunJournal.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -129,9 +133,50 @@ TEST_F(CliFiles, ANameEndingInABlankIsThatFileNotItsNeighbour) {
     EXPECT_NE(readFile(dir.file("notes ")).find("File encrypted by"), std::string::npos);
 }
 
-// Kills the command at random moments of a multi-megabyte encryption: whatever the
-// moment, the original is still there, as the file, as its backup, or encrypted whole.
-TEST_F(CliFiles, AKillAtAnyMomentLosesNothing) {
+TEST_F(CliFiles, AnInterruptedRunIsRefusedListedAndPutBack) {
+    const std::string path = dir.file("notes.txt");
+    const std::string hidden = dir.file(".notes.txt.vornal-new");
+    writeFile(path, "the original words");
+    // What a run leaves that died just after its new file took the name.
+    PosixFileSystem files;
+    RunRecord r;
+    r.target = canonicalTarget(path);
+    r.backup = canonicalTarget(path + ".bak");
+    r.temporary = canonicalTarget(hidden);
+    r.expectedSize = 200;
+    r.original = files.identify(path);
+    RunJournal(dir.file("home/runs")).write(r);
+    files.link(path, path + ".bak");
+    writeFile(hidden, "half a run's work");
+    files.exchange(hidden, path);
+
+    const auto refused = cli({"encrypt", "--key-env", "VK", path});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "vornal-cli: error: " + path +
+                               ": An earlier run on this file was interrupted. Put the original "
+                               "file back before processing it again.\n"
+                               "vornal-cli: hint: put the original back with: vornal-cli recover " +
+                               path + "\n");
+    EXPECT_EQ(readFile(path), "half a run's work");
+    const auto listed = cli({"recover"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out, r.target + ": interrupted while encrypting\n");
+
+    const auto back = cli({"recover", path});
+    EXPECT_EQ(back.exitCode, 0) << back.err;
+    EXPECT_EQ(back.out, path + ": The original file was put back.\n");
+    EXPECT_EQ(readFile(path), "the original words");
+    EXPECT_FALSE(fileExists(path + ".bak"));
+    EXPECT_FALSE(fileExists(hidden));
+    EXPECT_EQ(cli({"recover"}).out, "");
+    EXPECT_EQ(cli({"recover", path}).out, path + ": Nothing needed putting back.\n");
+    EXPECT_EQ(cli({"encrypt", "--key-env", "VK", path}).exitCode, 0);
+}
+
+// Kills or interrupts the command at random moments of a multi-megabyte encryption:
+// whatever the moment, what it said is true, and after recover the file is the original
+// or its whole encryption, with nothing left beside it.
+TEST_F(CliFiles, AKillOrCtrlCAtAnyMomentLosesNothingAndIsToldTruly) {
     std::mt19937 rng(20261206);
     std::string original;
     static const char* const kWords[] = {"the",  "quick", "brown", "fox", "jumps",
@@ -143,46 +188,57 @@ TEST_F(CliFiles, AKillAtAnyMomentLosesNothing) {
     original.pop_back();
     const std::string path = dir.file("big.txt");
 
-    // How long a whole run takes here, to spread the kills over it.
+    // How long a whole run takes here, to spread the signals over it.
     writeFile(path, original);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(cli({"encrypt", "--key-env", "VK", path}).exitCode, 0);
     const auto whole = std::chrono::steady_clock::now() - start;
 
-    for (int trial = 0; trial < 6; ++trial) {
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            if (entry.path().filename().string().rfind("big.txt", 0) == 0) {
-                std::filesystem::remove(entry.path());
+    for (const int signal : {SIGKILL, SIGINT}) {
+        for (int trial = 0; trial < 6; ++trial) {
+            writeFile(path, original);
+            // Ctrl-C late in the run more often: after the last check it must not undo a
+            // success, nor say that it did.
+            const long percent = signal == SIGINT ? 60 + static_cast<long>(rng() % 50)
+                                                  : static_cast<long>(rng() % 100);
+            const auto delay =
+                std::chrono::duration_cast<std::chrono::microseconds>(whole) * percent / 100;
+            const std::string said = dir.file("said");
+            const pid_t pid = fork();
+            if (pid == 0) {
+                const int out = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                dup2(out, 1);
+                dup2(out, 2);
+                setenv("VORNAL_HOME", dir.file("home").c_str(), 1);
+                setenv("VK", "file key", 1);
+                execl(kCli.c_str(), kCli.c_str(), "encrypt", "--key-env", "VK", path.c_str(),
+                      static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            std::this_thread::sleep_for(delay);
+            kill(pid, signal);
+            waitpid(pid, nullptr, 0);
+            const std::string what = readFile(said);
+            const std::string where = strsignal(signal) + std::string(" after ") +
+                                      std::to_string(delay.count()) + " us: " + what;
+            const bool success = what.find("File successfully Encrypted.") != std::string::npos;
+            const bool asItWas = what.find("cancelled; the file is as it was") != std::string::npos;
+            EXPECT_FALSE(success && asItWas) << where;
+            if (asItWas) {
+                EXPECT_EQ(readFile(path), original) << where;
+            }
+            const auto recovered = cli({"recover", path});
+            EXPECT_EQ(recovered.exitCode, 0) << where << recovered.err;
+            if (readFile(path) != original) {
+                EXPECT_FALSE(asItWas) << where;
+                ASSERT_EQ(cli({"decrypt", "--key-env", "VK", path}).exitCode, 0) << where;
+                EXPECT_TRUE(readFile(path) == original) << where;
+            }
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+                const std::string name = entry.path().filename();
+                EXPECT_TRUE(name == "big.txt" || name == "home" || name == "said") << name;
             }
         }
-        writeFile(path, original);
-        const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(whole) *
-                           static_cast<long>(rng() % 100) / 100;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setenv("VORNAL_HOME", dir.file("home").c_str(), 1);
-            setenv("VK", "file key", 1);
-            execl(kCli.c_str(), kCli.c_str(), "encrypt", "--key-env", "VK", path.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        std::this_thread::sleep_for(delay);
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-
-        bool recoverable = readFile(path) == original;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind("big.txt.bak", 0) == 0 && readFile(entry.path()) == original) {
-                recoverable = true;
-            }
-        }
-        if (!recoverable) {
-            // The run had finished: the file must decrypt to the original words.
-            const auto dec = cli({"decrypt", "--key-env", "VK", path});
-            recoverable = dec.exitCode == 0 && readFile(path) == original;
-        }
-        EXPECT_TRUE(recoverable) << "trial " << trial << " killed after " << delay.count() << " us";
     }
 }
 

@@ -92,15 +92,6 @@ TEST_F(DecryptFile, TheBackupIsOnDiskBeforeTheFileIsWrittenOverAndDeletedOnlyAft
     EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openTruncated " + target)));
 }
 
-TEST_F(DecryptFile, AFailedFlushRestoresTheEncryptedFile) {
-    encryptWords("words to get back", u"k");
-    const std::string encrypted = readFile(target);
-    files.failSync = files.syncs + 1;
-    decrypt();
-    EXPECT_EQ(readFile(target), encrypted);
-    EXPECT_EQ(readFile(target + ".bak"), encrypted);
-}
-
 TEST_F(DecryptFile, AWrongKeyIsToldByTheWholeFirstPieceBeforeTheFileIsTouched) {
     const std::u16string right = u"engine key \u00e9";
     // "a" framed with one padding byte that is not zero, under the right key.
@@ -237,27 +228,6 @@ TEST_F(DecryptFile, KeyFailuresUseTheirOwnWords) {
                                       std::string("Success")},
                             std::pair{quoted(), std::string("Failure - Missing Key")},
                             std::pair{quoted(), std::string("Failure - Key Mis-Match")}));
-}
-
-TEST_F(DecryptFile, AFailedWriteRestoresTheEncryptedFile) {
-    encryptWords("a few words here", u"k");
-    const std::string encrypted = readFile(target);
-    files.failWrite = files.writes + 1;
-    decrypt();
-    EXPECT_EQ(readFile(target), encrypted);
-    EXPECT_EQ(readFile(target + ".bak"), encrypted);
-    EXPECT_EQ(logRows().back().first, "Open File \"" + target + "\"");
-}
-
-TEST_F(DecryptFile, AFailedFlushAfterRenamingPutsTheEncryptedFileBack) {
-    encryptWords("a few words here", u"k");
-    const std::string encrypted = readFile(target);
-    files.allowMoveAside = true;
-    files.failSync = files.syncs + 1;
-    decrypt();
-    EXPECT_EQ(readFile(target), encrypted);
-    EXPECT_EQ(readFile(target + ".bak"), encrypted);
-    EXPECT_EQ(logRows().back().first, "Open File \"" + target + "\"");
 }
 
 class DecryptString : public OperationFixture {};

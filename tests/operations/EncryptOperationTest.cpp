@@ -184,48 +184,6 @@ TEST_F(EncryptFailure, AFailedWriteRestoresTheFileAndKeepsTheBackup) {
     EXPECT_EQ(window.pointer(), Pointer::Default);
 }
 
-TEST_F(EncryptFailure, ABackupMadeByRenamingIsPutBackToo) {
-    files.allowMoveAside = true;
-    files.failWrite = 1;
-    encrypt();
-    EXPECT_NE(std::find(files.calls.begin(), files.calls.end(),
-                        "moveAside " + target + " " + target + ".bak"),
-              files.calls.end());
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_EQ(readFile(target + ".bak"), original);
-    expectWarned(ENOSPC);
-}
-
-TEST_F(EncryptFailure, AFailedFlushRestoresTheFile) {
-    files.failSync = 1;
-    encrypt();
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_EQ(readFile(target + ".bak"), original);
-    expectWarned(EIO);
-}
-
-TEST_F(EncryptFailure, ABackupThatCannotBeMadeStopsBeforeTheFileIsEmptied) {
-    files.failCopyToNew = true;
-    encrypt();
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_FALSE(fileExists(target + ".bak"));
-    EXPECT_THAT(files.calls, ::testing::Not(::testing::Contains("openRewrite " + target)));
-    expectWarned(EACCES);
-}
-
-TEST_F(EncryptFailure, NotEnoughRoomForBackupAndNewContentTouchesNothing) {
-    files.freeSpaceAnswer = original.size() + encryptedSize(original) - 1;
-    encrypt();
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_FALSE(fileExists(target + ".bak"));
-    EXPECT_EQ(window.looks, flashLooks(kNoSpaceMessage));
-
-    window.looks.clear();
-    files.freeSpaceAnswer = original.size() + encryptedSize(original);
-    encrypt();
-    EXPECT_EQ(readFile(target).size(), encryptedSize(original));
-}
-
 TEST_F(EncryptFailure, ABackupThatCannotBeDeletedStaysAndTheRunStillSucceeds) {
     files.failRemove = true;
     encrypt();
@@ -251,7 +209,7 @@ protected:
         std::function<bool(const RecordingWindow&)> when;
         bool cancelRequested() const override { return when(*this); }
     } cancelling;
-    OperationContext c{state, cancelling, files, log};
+    OperationContext c{state, cancelling, files, log, journal};
 
     void cancelWhen(std::function<bool(const RecordingWindow&)> when) {
         cancelling.when = std::move(when);

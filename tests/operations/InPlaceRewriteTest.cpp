@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,16 @@ class WritingOver : public ::testing::Test {
 protected:
     TempDir dir;
     FaultyFileSystem files;
+    RunJournal journal{dir.file("runs")};
     std::string target = dir.file("t.txt");
+    std::optional<InPlaceRewrite> run;
+
+    // A decryption's rewrite of the target as it is now, its backup made.
+    InPlaceRewrite& start() {
+        run.emplace(files, journal, target, files.identify(target), false);
+        run->makeBackup(readFile(target).size());
+        return *run;
+    }
 
     // Reads n bytes of the old content (fewer at its end).
     static std::string readSome(FileReader& in, std::size_t n) {
@@ -41,8 +51,7 @@ TEST_F(WritingOver, ReadsTheOldContentWhileWritingBehindItAndEndsWhereTheWriting
         old += static_cast<char>('a' + i % 26);
     }
     writeFile(target, old);
-    InPlaceRewrite rewrite(files, target);
-    rewrite.makeBackup();
+    InPlaceRewrite& rewrite = start();
     rewrite.beginOver();
     std::string seen;
     std::string written;
@@ -66,8 +75,7 @@ TEST_F(WritingOver, ReadsTheOldContentWhileWritingBehindItAndEndsWhereTheWriting
 TEST_F(WritingOver, AWriteThatWouldPassTheReadingIsRefusedAndTheFileComesBack) {
     const std::string old = "the only words there are";
     writeFile(target, old);
-    InPlaceRewrite rewrite(files, target);
-    rewrite.makeBackup();
+    InPlaceRewrite& rewrite = start();
     rewrite.beginOver();
     ASSERT_EQ(readSome(rewrite.oldContent(), 4), "the ");
     rewrite.write("ab");
@@ -82,49 +90,35 @@ TEST_F(WritingOver, AWriteThatWouldPassTheReadingIsRefusedAndTheFileComesBack) {
     EXPECT_EQ(readFile(rewrite.backupPath()), old);
 }
 
-// Where the file can simply be renamed, it is its own backup and a new file takes its name.
-class MovedAside : public WritingOver {
-protected:
-    MovedAside() { files.allowMoveAside = true; }
-};
-
-TEST_F(MovedAside, TheNewFileIsFlushedBeforeTheBackupGoes) {
+// Where names can be exchanged, the original keeps its name until a new file, complete and
+// on the disk, takes it in one step.
+TEST_F(WritingOver, ANewFileTakesTheNameOnlyOnceItIsOnTheDiskAndTheBackupGoesLast) {
+    files.allowExchange = true;
     writeFile(target, "old words here");
-    InPlaceRewrite rewrite(files, target);
-    rewrite.makeBackup();
+    const auto inode = files.identify(target).inode;
+    InPlaceRewrite& rewrite = start();
     rewrite.beginOver();
     EXPECT_EQ(readSome(rewrite.oldContent(), 100), "old words here");
     rewrite.write("new, and longer than the old content was");
+    EXPECT_EQ(readFile(target), "old words here");
     rewrite.finish();
+    EXPECT_EQ(readFile(rewrite.backupPath()), "old words here");
+    EXPECT_TRUE(journal.records().size() == 1) << "the run is on record until it ends";
     ASSERT_TRUE(rewrite.discardBackup());
     EXPECT_EQ(readFile(target), "new, and longer than the old content was");
-    EXPECT_FALSE(fileExists(rewrite.backupPath()));
-    const std::vector<std::string> expected = {"moveAside " + target + " " + target + ".bak",
+    EXPECT_TRUE(journal.records().empty());
+    const std::string hidden = dir.file(".t.txt.vornal-new");
+    const std::vector<std::string> expected = {"link " + target + " " + target + ".bak",
                                                "openRead " + target + ".bak",
-                                               "openReplacement " + target,
-                                               "write " + target,
-                                               "sync " + target,
-                                               "close " + target,
+                                               "createLike " + hidden,
+                                               "write " + hidden,
+                                               "sync " + hidden,
+                                               "close " + hidden,
+                                               "exchange " + hidden + " " + target,
+                                               "remove " + hidden,
                                                "remove " + target + ".bak"};
     EXPECT_EQ(files.calls, expected);
-}
-
-TEST_F(MovedAside, AFailureAtAnyPointBringsTheOldContentBackAndKeepsTheBackup) {
-    for (const int writes : {-1, 0, 2}) { // -1: failed before the new file was made
-        writeFile(target, "the old content");
-        InPlaceRewrite rewrite(files, target);
-        rewrite.makeBackup();
-        if (writes >= 0) {
-            rewrite.begin();
-            for (int i = 0; i < writes; ++i) {
-                rewrite.write("partial ");
-            }
-        }
-        EXPECT_TRUE(rewrite.restore());
-        EXPECT_EQ(readFile(target), "the old content") << writes;
-        EXPECT_EQ(readFile(rewrite.backupPath()), "the old content") << writes;
-        std::filesystem::remove(rewrite.backupPath());
-    }
+    EXPECT_NE(files.identify(target).inode, inode);
 }
 
 } // namespace

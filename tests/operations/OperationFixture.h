@@ -24,9 +24,10 @@ protected:
     FaultyFileSystem files;
     FixedClock clock;
     HtmlLog log{files, clock, dir.file("log.html")};
+    RunJournal journal{dir.file("runs")};
     RecordingWindow window;
     ProcessState state;
-    OperationContext ctx{state, window, files, log};
+    OperationContext ctx{state, window, files, log, journal};
 
     std::string target = dir.file("plain.txt");
 

@@ -18,7 +18,6 @@
 #include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace vornal {
@@ -226,60 +225,6 @@ TEST_F(FileSystemTest, CopyToNewLeavesNothingBehindWhenItFails) {
     }
     EXPECT_EQ(errorOf([&] { files.copyToNew(unreadable, path("to")); }), EIO);
     EXPECT_FALSE(files.exists(path("to")));
-}
-
-// --- Backups by renaming.
-
-TEST_F(FileSystemTest, MoveAsideRenamesAPlainFileAndAReplacementTakesItsPlace) {
-    const std::string from = path("t.txt");
-    writeFile(from, "old words");
-    ASSERT_EQ(::chmod(from.c_str(), 0640), 0);
-    const ino_t inode = statOf(from).st_ino;
-    ASSERT_TRUE(files.moveAside(from, path("t.txt.bak")));
-    EXPECT_FALSE(files.exists(from));
-    EXPECT_EQ(statOf(path("t.txt.bak")).st_ino, inode) << "a copy, not the file itself";
-    EXPECT_EQ(readFile(path("t.txt.bak")), "old words");
-
-    const UmaskGuard guard(077);
-    auto out = files.openReplacement(from, path("t.txt.bak"));
-    out->write(pseudoRandomBytes(3 << 20, 7)); // more than one piece of the stream
-    out->write("end");
-    out->sync();
-    out->close();
-    EXPECT_EQ(readFile(from), pseudoRandomBytes(3 << 20, 7) + "end");
-    EXPECT_EQ(permissionsOf(from), 0640u);
-    EXPECT_EQ(errorOf([&] { (void)files.openReplacement(from, path("t.txt.bak")); }), EEXIST);
-}
-
-TEST_F(FileSystemTest, MoveAsideChangesNothingWhereANewFileWouldLoseSomething) {
-    writeFile(path("linked"), "shared");
-    ASSERT_EQ(::link(path("linked").c_str(), path("other").c_str()), 0);
-    EXPECT_FALSE(files.moveAside(path("linked"), path("linked.bak")));
-
-    ASSERT_EQ(::symlink(path("other").c_str(), path("symbolic").c_str()), 0);
-    EXPECT_FALSE(files.moveAside(path("symbolic"), path("symbolic.bak")));
-    EXPECT_FALSE(files.moveAside(path("missing"), path("missing.bak")));
-
-    writeFile(path("plain"), "p");
-    EXPECT_FALSE(PosixFileSystem({.moveAside = false}).moveAside(path("plain"), path("plain.bak")));
-
-    writeFile(path("marked"), "m");
-    if (::setxattr(path("marked").c_str(), "user.vornal", "1", 1, 0) == 0) {
-        EXPECT_FALSE(files.moveAside(path("marked"), path("marked.bak")));
-    }
-    for (const char* name :
-         {"linked.bak", "symbolic.bak", "missing.bak", "plain.bak", "marked.bak"}) {
-        EXPECT_FALSE(files.exists(path(name))) << name;
-    }
-    EXPECT_EQ(readFile(path("other")), "shared");
-}
-
-TEST_F(FileSystemTest, MoveAsideRefusesAnExistingNameAndKeepsBoth) {
-    writeFile(path("from"), "mine");
-    writeFile(path("to"), "precious");
-    EXPECT_EQ(errorOf([&] { (void)files.moveAside(path("from"), path("to")); }), EEXIST);
-    EXPECT_EQ(readFile(path("from")), "mine");
-    EXPECT_EQ(readFile(path("to")), "precious");
 }
 
 // Every way of copying gives the same backup: past the page cache, by the kernel, and
@@ -534,34 +479,6 @@ TEST_F(FileSystemTest, BufferedWritesGiveTheSameBytesAsDirectOnesInFewerWrites) 
     target->close();
     EXPECT_TRUE(readFile(path("buffered")) == all) << "buffered bytes differ";
     EXPECT_LT(static_cast<std::size_t>(counting.writes) * 10, pieces.size());
-}
-
-// --- The faulty file system used by the tests of the operations.
-
-TEST_F(FileSystemTest, FaultyFileSystemFailsOnlyWhatItIsTold) {
-    test::FaultyFileSystem faulty;
-    faulty.failWrite = 2;
-    faulty.failSync = 2;
-    faulty.failCopyToNew = true;
-    faulty.copyToNewFailSuffix = ".bak";
-    const std::string a = path("a");
-    writeFile(a, "data");
-    EXPECT_EQ(errorOf([&] { faulty.copyToNew(a, a + ".bak"); }), EACCES);
-    EXPECT_FALSE(files.exists(a + ".bak"));
-    faulty.copyToNew(a, a + ".tmp");
-    EXPECT_EQ(readFile(a + ".tmp"), "data");
-
-    auto out = faulty.openTruncated(a);
-    out->write("one");
-    EXPECT_EQ(errorOf([&] { out->write("two-two"); }), ENOSPC);
-    EXPECT_EQ(errorOf([&] { out->sync(); }), 0);
-    EXPECT_EQ(errorOf([&] { out->sync(); }), EIO);
-    EXPECT_EQ(errorOf([&] { out->sync(); }), 0);
-    out->close();
-    // The disk filled up half-way through the second piece.
-    EXPECT_EQ(readFile(a), "onetwo");
-    EXPECT_EQ(faulty.calls.front(), "copyToNew " + a + " " + a + ".bak");
-    EXPECT_EQ(faulty.calls.back(), "close " + a);
 }
 
 // --- folderOf and the program folder.

@@ -17,11 +17,11 @@ namespace vornal::test {
 // The real file system with faults on demand, for testing the operations that must never
 // lose a file. Every call is recorded in `calls` before it is forwarded or failed:
 //   "readAll a", "copyToNew a b", "copyOver a b", "openTruncated a", "openRewrite a",
-//   "openAppend a", "createNew a", "moveAside a b", "openReplacement a", "write a", "sync a",
-//   "close a", "remove a", "createDirectory a", "restrictToOwner a"
+//   "openAppend a", "createNew a", "link a b", "createLike a", "exchange a b", "rename a b",
+//   "write a", "sync a", "close a", "remove a", "createDirectory a", "restrictToOwner a"
 // so that a test can check the order, e.g. that the backup exists before the target is
-// emptied. Queries (canOpenForReading, exists, size, sizeOpenForReadWrite, freeSpace) are
-// not recorded.
+// emptied. Queries (canOpenForReading, exists, size, sizeOpenForReadWrite, freeSpace,
+// identify, rewriteRefusal, canExchange, lockForRun, syncFolder) are not recorded.
 class FaultyFileSystem : public FileSystem {
 public:
     explicit FaultyFileSystem(TransferWays ways = {}) : real_(ways) {}
@@ -29,36 +29,30 @@ public:
     // Faults. Call numbers count from 1; 0 means never.
 
     // The Nth FileWriter::write, counted across every writer handed out, writes the first
-    // half of its bytes and then throws RunError(writeError), like a disk filling up.
+    // half of its bytes and then throws RunError(ENOSPC), like a disk filling up.
     int failWrite = 0;
-    int writeError = ENOSPC;
-    // The Nth FileWriter::sync throws RunError(syncError) without syncing.
-    int failSync = 0;
-    int syncError = EIO;
     // What freeSpace answers, when set.
     std::optional<std::uint64_t> freeSpaceAnswer;
-    // copyToNew throws EACCES without creating anything; when copyToNewFailSuffix is not
-    // empty, only for a target whose path ends with it.
-    bool failCopyToNew = false;
-    std::string copyToNewFailSuffix;
-    // Each throws before touching anything: remove EACCES, copyOver EIO, readAll and
-    // openRead EIO, openTruncated and openRewrite EACCES.
+    // Each throws before touching anything: remove EACCES, openTruncated, openRewrite and
+    // createLike EACCES. Any other call fails through beforeCall.
     bool failRemove = false;
-    bool failCopyOver = false;
-    bool failReadAll = false;
     bool failOpenTruncated = false;
 
-    // Backups by renaming, as the real file system makes them where it can; off, every
-    // backup is a copy.
-    bool allowMoveAside = false;
+    // Files replaced whole by exchanging names, as the real file system does where it can;
+    // off, every backup is a copy and the file is written over.
+    bool allowExchange = false;
 
     // Called with the write's number before each write is carried out.
     std::function<void(int)> onWrite;
+    // Called with the number and text of each call as it is recorded, before it is carried
+    // out, and with each call that creates, closes, copies or names files once it has been:
+    // a test may throw from either to make the call fail, or to stop the run as a crash
+    // would, with everything done so far on the disk.
+    std::function<void(std::size_t, const std::string&)> beforeCall;
+    std::function<void(const std::string&)> afterCall;
 
     // What happened. The failed calls are counted too.
     int writes = 0;
-    int syncs = 0;
-    int copies = 0; // copyToNew and copyOver
     std::vector<std::string> calls;
 
     bool canOpenForReading(const std::string& path) noexcept override {
@@ -68,12 +62,10 @@ public:
 
     std::string readAll(const std::string& path) override {
         record("readAll " + path);
-        failIf(failReadAll, EIO);
         return real_.readAll(path);
     }
     std::unique_ptr<FileReader> openRead(const std::string& path) override {
         record("openRead " + path);
-        failIf(failReadAll, EIO);
         return real_.openRead(path);
     }
     std::uint64_t size(const std::string& path) override { return real_.size(path); }
@@ -86,15 +78,13 @@ public:
 
     void copyToNew(const std::string& from, const std::string& to) override {
         record("copyToNew " + from + " " + to);
-        ++copies;
-        failIf(failCopyToNew && endsWith(to, copyToNewFailSuffix), EACCES);
         real_.copyToNew(from, to);
+        done();
     }
     void copyOver(const std::string& from, const std::string& to) override {
         record("copyOver " + from + " " + to);
-        ++copies;
-        failIf(failCopyOver, EIO);
         real_.copyOver(from, to);
+        done();
     }
 
     std::unique_ptr<FileWriter> openTruncated(const std::string& path) override {
@@ -107,18 +97,39 @@ public:
         failIf(failOpenTruncated, EACCES);
         return wrap(real_.openRewrite(path, how), path);
     }
-    bool moveAside(const std::string& from, const std::string& to) override {
-        if (!allowMoveAside) {
-            return false;
-        }
-        record("moveAside " + from + " " + to);
-        return real_.moveAside(from, to);
+    bool canExchange(const std::string& path) override {
+        return allowExchange && real_.canExchange(path);
     }
-    std::unique_ptr<FileWriter> openReplacement(const std::string& path,
-                                                const std::string& original) override {
-        record("openReplacement " + path);
+    void link(const std::string& from, const std::string& to) override {
+        record("link " + from + " " + to);
+        real_.link(from, to);
+        done();
+    }
+    std::unique_ptr<FileWriter> createLike(const std::string& path,
+                                           const std::string& like) override {
+        record("createLike " + path);
         failIf(failOpenTruncated, EACCES);
-        return wrap(real_.openReplacement(path, original), path);
+        auto created = wrap(real_.createLike(path, like), path);
+        done();
+        return created;
+    }
+    void exchange(const std::string& a, const std::string& b) override {
+        record("exchange " + a + " " + b);
+        real_.exchange(a, b);
+        done();
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        record("rename " + from + " " + to);
+        real_.rename(from, to);
+        done();
+    }
+    void syncFolder(const std::string& path) override { real_.syncFolder(path); }
+    FileIdentity identify(const std::string& path) override { return real_.identify(path); }
+    RewriteRefusal rewriteRefusal(const std::string& path) override {
+        return real_.rewriteRefusal(path);
+    }
+    std::unique_ptr<RunLock> lockForRun(const std::string& path) override {
+        return real_.lockForRun(path);
     }
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override {
         record("openAppend " + path);
@@ -133,6 +144,7 @@ public:
         record("remove " + path);
         failIf(failRemove, EACCES);
         real_.remove(path);
+        done();
     }
     void createDirectory(const std::string& path) override {
         record("createDirectory " + path);
@@ -157,20 +169,18 @@ private:
             }
             if (files_.writes == files_.failWrite) {
                 inner_->write(bytes.substr(0, bytes.size() / 2));
-                throw RunError::fromErrno(files_.writeError);
+                throw RunError::fromErrno(ENOSPC);
             }
             inner_->write(bytes);
         }
         void sync() override {
             files_.record("sync " + path_);
-            if (++files_.syncs == files_.failSync) {
-                throw RunError::fromErrno(files_.syncError);
-            }
             inner_->sync();
         }
         void close() override {
             files_.record("close " + path_);
             inner_->close();
+            files_.done();
         }
 
     private:
@@ -182,15 +192,21 @@ private:
     std::unique_ptr<FileWriter> wrap(std::unique_ptr<FileWriter> inner, const std::string& path) {
         return std::make_unique<Writer>(*this, std::move(inner), path);
     }
-    void record(std::string call) { calls.push_back(std::move(call)); }
+    void record(std::string call) {
+        calls.push_back(std::move(call));
+        if (beforeCall) {
+            beforeCall(calls.size(), calls.back());
+        }
+    }
+    void done() {
+        if (afterCall) {
+            afterCall(calls.back());
+        }
+    }
     static void failIf(bool fail, int err) {
         if (fail) {
             throw RunError::fromErrno(err);
         }
-    }
-    static bool endsWith(const std::string& text, const std::string& suffix) {
-        return text.size() >= suffix.size() &&
-               text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
     }
 
     PosixFileSystem real_;

@@ -4,9 +4,14 @@
 
 #include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
+#include "platform/ProgramFolder.h"
+#include "platform/RunJournal.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "tests/window/FormFixture.h"
+#include "window/RecoveryDialog.h"
 
+#include <QListWidget>
+#include <QPushButton>
 #include <QSettings>
 #include <chrono>
 #include <csignal>
@@ -214,6 +219,39 @@ TEST(CommandLineText, TheSwitchFormWhereItAppliesAndAPlainPathElsewhere) {
         EXPECT_EQ(parsed->plainPath, c.plain);
     }
     EXPECT_FALSE(parseCommandLine({u"   "}, names));
+}
+
+TEST_F(FormFixture, RunsThatWereInterruptedAreOfferedAtStartUpAndPutBack) {
+    load();
+    EXPECT_EQ(form->findChild<RecoveryDialog*>(), nullptr) << "nothing to offer";
+    form.reset();
+
+    // What a run leaves that died just after its new file took the name.
+    const std::string path = drive.file("notes.txt");
+    const std::string hidden = drive.file(".notes.txt.vornal-new");
+    writeFile(path, "the original words");
+    RunJournal journal(journalFolder(home.path()));
+    RunRecord r;
+    r.target = canonicalTarget(path);
+    r.backup = canonicalTarget(path + ".bak");
+    r.temporary = canonicalTarget(hidden);
+    r.original = files.identify(path);
+    journal.write(r);
+    files.link(path, path + ".bak");
+    writeFile(hidden, "half a run's work");
+    files.exchange(hidden, path);
+
+    load();
+    auto* dialog = form->findChild<RecoveryDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("PutBack")), Qt::LeftButton);
+    EXPECT_EQ(readFile(path), "the original words");
+    EXPECT_FALSE(fileExists(path + ".bak"));
+    EXPECT_FALSE(fileExists(hidden));
+    EXPECT_TRUE(journal.records().empty());
+    EXPECT_TRUE(
+        dialog->findChild<QListWidget*>()->item(0)->text().endsWith(QStringLiteral(": put back")));
 }
 
 class ExitCommand : public FormFixture {};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "platform/PosixIo.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vornal::posix {
+
+// Writes that bypass the page cache need their buffer, offset and length aligned; a page
+// suits every disk.
+inline constexpr std::size_t kDirectAlign = 4096;
+
+// Gathers a long stream into large pieces and writes them from a thread of its own while
+// the next piece fills. Where the file system allows, the pieces bypass the page cache: a
+// stream that must be flushed anyway then costs one pass to the disk instead of a copy
+// into fresh cache pages and a write-back.
+class StreamWriter : public FileWriter {
+public:
+    // direct: fd already bypasses the page cache. newEntry: the path of a file just created,
+    // whose folder entry sync makes durable too.
+    StreamWriter(Fd fd, bool direct, std::string newEntry = {});
+    ~StreamWriter() override;
+    StreamWriter(const StreamWriter&) = delete;
+    StreamWriter& operator=(const StreamWriter&) = delete;
+
+    void write(std::string_view bytes) override;
+    // Reads from fd straight into the piece being filled; 0 at the end of its file.
+    std::size_t readFrom(int fd);
+    void sync() override;
+    void close() override;
+
+private:
+    struct Piece {
+        char* data;
+        std::uint64_t offset;
+    };
+    struct FreeAligned {
+        void operator()(char* p) const noexcept;
+    };
+    using AlignedBuffer = std::unique_ptr<char, FreeAligned>;
+
+    void requireOpen() const;
+    // Writes all that was handed over and ends the file there.
+    void settle();
+    void passOn();
+    void run();
+    void stop() noexcept;
+    // Writes size bytes at offset; answers the error number, 0 on success. Called by one
+    // thread at a time. The unaligned end goes through the page cache.
+    int put(const char* data, std::uint64_t offset, std::size_t size);
+    int putBuffered(const char* data, std::uint64_t offset, std::size_t size);
+
+    Fd fd_;
+    bool direct_;
+    std::string newEntry_;
+    std::vector<AlignedBuffer> buffers_;
+    char* current_ = nullptr;
+    std::size_t fill_ = 0;   // bytes in current_
+    std::uint64_t base_ = 0; // where current_ goes in the file
+    std::atomic<int> error_{0};
+
+    std::mutex mutex_;
+    std::condition_variable wake_; // a piece to write, or stop
+    std::condition_variable done_; // a piece written
+    std::deque<Piece> pieces_;
+    std::vector<char*> free_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread io_;
+};
+
+} // namespace vornal::posix
