@@ -4,10 +4,10 @@
 // byte for byte what it was, with failure; the seeds are files encrypted with kKey.
 #include "cipher/modAES.h"
 #include "operations/FileFormat.h"
-#include "operations/Operations.h"
 #include "platform/Text.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RecordingWindow.h"
+#include "window/Operations.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 
 #include "log/OperationLog.h"
 #include "platform/Shell.h"
-#include "platform/Window.h"
+#include "window/model/WindowModel.h"
 
 namespace vornal {
 

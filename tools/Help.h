@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Window.h"
 #include "tools/DesktopHandlers.h"
+#include "window/model/WindowModel.h"
 
 #include <array>
 #include <optional>

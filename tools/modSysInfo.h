@@ -3,7 +3,7 @@
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "platform/Window.h"
+#include "window/model/WindowModel.h"
 
 #include <array>
 #include <cstddef>

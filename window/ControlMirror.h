@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Window.h"
 #include "window/FormDesign.h"
+#include "window/model/WindowModel.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Window.h"
+#include "window/model/WindowModel.h"
 
 #include <functional>
 

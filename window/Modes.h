@@ -1,7 +1,7 @@
 #pragma once
 
-#include "operations/State.h"
-#include "platform/Window.h"
+#include "window/State.h"
+#include "window/model/WindowModel.h"
 
 namespace vornal {
 

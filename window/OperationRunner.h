@@ -1,7 +1,7 @@
 #pragma once
 
-#include "operations/StartCommand.h"
 #include "window/CrossThreadWindow.h"
+#include "window/StartCommand.h"
 
 class QWidget;
 

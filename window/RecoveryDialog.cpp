@@ -1,8 +1,8 @@
 #include "window/RecoveryDialog.h"
 
 #include "operations/Recovery.h"
-#include "operations/RunClaim.h"
 #include "platform/Text.h"
+#include "window/RunClaim.h"
 
 #include <QFile>
 #include <QHBoxLayout>

@@ -2,8 +2,6 @@
 
 #include "chrome/GeneralControlModule.h"
 #include "operations/Engine.h"
-#include "operations/StartCommand.h"
-#include "operations/State.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -15,7 +13,9 @@
 #include "window/FormModel.h"
 #include "window/OperationRunner.h"
 #include "window/Pauser.h"
+#include "window/StartCommand.h"
 #include "window/Startup.h"
+#include "window/State.h"
 
 #include <QWidget>
 #include <map>

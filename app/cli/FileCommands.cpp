@@ -4,11 +4,11 @@
 #include "app/cli/CliWindow.h"
 #include "app/cli/KeyInput.h"
 #include "log/OperationLog.h"
-#include "operations/FileDisplay.h"
-#include "operations/Operations.h"
 #include "operations/Recovery.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
+#include "window/FileDisplay.h"
+#include "window/Operations.h"
 
 #include <algorithm>
 #include <filesystem>

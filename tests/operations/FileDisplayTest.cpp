@@ -1,11 +1,11 @@
 // What the window shows of a file and of the running time: the size label and the clock.
-#include "operations/FileDisplay.h"
+#include "window/FileDisplay.h"
 
-#include "operations/State.h"
 #include "platform/RunError.h"
 #include "platform/Text.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
+#include "window/State.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

@@ -2,14 +2,14 @@
 
 #include "cipher/modAES.h"
 #include "log/OperationLog.h"
-#include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
-#include "operations/Operations.h"
 #include "platform/Text.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
+#include "window/FileDisplay.h"
+#include "window/Operations.h"
 
 #include <gtest/gtest.h>
 #include <string>

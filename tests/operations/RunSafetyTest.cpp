@@ -2,9 +2,9 @@
 // fails or dies at any step, files that cannot be rewritten, and the room a run needs.
 #include "operations/Engine.h"
 #include "operations/Recovery.h"
-#include "operations/RunClaim.h"
 #include "tests/operations/OperationFixture.h"
 #include "tests/support/MemoryFiles.h"
+#include "window/RunClaim.h"
 
 #include <fcntl.h>
 #include <filesystem>

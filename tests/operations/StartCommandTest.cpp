@@ -1,5 +1,5 @@
 // The start command and the key boxes, driven as the window drives them.
-#include "operations/StartCommand.h"
+#include "window/StartCommand.h"
 
 #include "tests/operations/OperationFixture.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Text.h"
-#include "platform/Window.h"
 #include "tests/support/RecordingMessages.h"
+#include "window/model/WindowModel.h"
 
 #include <ostream>
 #include <string>

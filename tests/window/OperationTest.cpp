@@ -1,11 +1,11 @@
 // Operations run from the window as a user runs them: pick a file, type the key twice,
 // press Enter; the run goes on another thread while the window stays live and can cancel.
 #include "cipher/modAES.h"
-#include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
-#include "operations/StartCommand.h"
 #include "tests/window/FormFixture.h"
+#include "window/FileDisplay.h"
 #include "window/SessionEnd.h"
+#include "window/StartCommand.h"
 
 #include <QAccessible>
 #include <atomic>

@@ -2,12 +2,12 @@
 // and the exit command.
 #include "window/Startup.h"
 
-#include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RunJournal.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "tests/window/FormFixture.h"
+#include "window/FileDisplay.h"
 #include "window/RecoveryDialog.h"
 
 #include <QListWidget>

@@ -1,6 +1,6 @@
-#include "operations/StartCommand.h"
+#include "window/StartCommand.h"
 
-#include "operations/FileDisplay.h"
+#include "window/FileDisplay.h"
 
 namespace vornal {
 

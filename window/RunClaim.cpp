@@ -1,4 +1,4 @@
-#include "operations/RunClaim.h"
+#include "window/RunClaim.h"
 
 #include "operations/Recovery.h"
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "operations/State.h"
+#include "operations/TypedPath.h"
 #include "platform/FileSystem.h"
-#include "platform/Window.h"
+#include "window/State.h"
+#include "window/model/WindowModel.h"
 
 #include <cstdint>
 #include <string>
@@ -24,12 +25,5 @@ void ShowFileSize(Window& window, FileSystem& files);
 // One tick of ElapsedTimer: tenths of a second for the first minute, then whole seconds
 // once a second.
 void ElapsedTimer_Timer(ProcessState& state, Window& window);
-
-// UTF-16 path text as the file system takes it.
-[[nodiscard]] std::string pathFromText(const std::u16string& text);
-
-// The file a typed path text means: the text as typed when something has that name (a file
-// may end in a blank), else the text without the blanks around it.
-[[nodiscard]] std::u16string typedPath(FileSystem& files, const std::u16string& text);
 
 } // namespace vornal

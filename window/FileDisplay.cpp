@@ -1,4 +1,4 @@
-#include "operations/FileDisplay.h"
+#include "window/FileDisplay.h"
 
 #include "operations/FileFormat.h"
 #include "platform/Text.h"
@@ -35,14 +35,6 @@ std::u16string fileSizeText(std::uint64_t length) {
         text = twoDecimalsCut(static_cast<double>(length) / 1024 / 1024) + " mb";
     }
     return u"File size: " + ascii(text);
-}
-
-std::string pathFromText(const std::u16string& text) {
-    return utf16ToUtf8(text);
-}
-
-std::u16string typedPath(FileSystem& files, const std::u16string& text) {
-    return files.exists(pathFromText(text)) ? text : trimBlanks(text);
 }
 
 void ShowFileSize(Window& window, FileSystem& files) {

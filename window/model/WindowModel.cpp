@@ -1,4 +1,4 @@
-#include "platform/Window.h"
+#include "window/model/WindowModel.h"
 
 namespace vornal {
 

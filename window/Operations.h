@@ -2,10 +2,10 @@
 
 #include "log/OperationLog.h"
 #include "operations/Engine.h"
-#include "operations/State.h"
 #include "platform/FileSystem.h"
 #include "platform/RunJournal.h"
-#include "platform/Window.h"
+#include "window/State.h"
+#include "window/model/WindowModel.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 // The status panel and the window model: what the user sees at each pause, and what the
 // model tells its observers and its message hook.
-#include "platform/Window.h"
+#include "window/model/WindowModel.h"
 
 #include "tests/support/RecordingMessages.h"
 #include "tests/support/RecordingWindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/Operations.h"
+#include "window/Operations.h"
 
 #include <functional>
 

@@ -1,11 +1,11 @@
-#include "operations/Operations.h"
+#include "window/Operations.h"
 
 #include "cipher/modAES.h"
-#include "operations/FileDisplay.h"
 #include "operations/FileFormat.h"
 #include "operations/InPlaceRewrite.h"
-#include "operations/RunClaim.h"
 #include "platform/Text.h"
+#include "window/FileDisplay.h"
+#include "window/RunClaim.h"
 
 #include <algorithm>
 #include <cerrno>
