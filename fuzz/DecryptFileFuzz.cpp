@@ -1,13 +1,12 @@
-// Decrypting a file in place, whatever it holds, through the decrypt operation on a real
-// file. Input: one byte of settings (key, engine sizes, backups by renaming), then the file.
+// Decrypting a file in place, whatever it holds, through a file run on a real file. Input:
+// one byte of settings (key, engine sizes, the exchange way), then the file.
 // Afterwards the file is either what the format gives for it, with success reported, or
 // byte for byte what it was, with failure; the seeds are files encrypted with kKey.
 #include "cipher/modAES.h"
 #include "operations/FileFormat.h"
+#include "operations/FileRun.h"
 #include "platform/Text.h"
 #include "tests/support/FaultyFileSystem.h"
-#include "tests/support/RecordingWindow.h"
-#include "window/Operations.h"
 
 #include <algorithm>
 #include <cctype>
@@ -110,26 +109,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string target = folder() + "/file.txt";
     std::ofstream(target, std::ios::binary | std::ios::trunc) << file;
     test::FaultyFileSystem files;
-    files.allowMoveAside = (settings & 2) != 0;
-    test::RecordingWindow window;
+    files.allowExchange = (settings & 2) != 0;
     Rows log;
-    ProcessState state;
-    OperationContext ctx{state, window, files, log};
+    RunJournal journal(folder() + "/runs");
+    RunServices services{files, log, journal};
+    FileRequest request{utf8ToUtf16(target).value(), Direction::Decrypt,
+                        SecretUtf16(std::u16string(key))};
     // Small pieces, so that short inputs take the paths of long parts and many batches.
-    ctx.engine.chunkSize = 1 + (settings >> 2 & 7) * 5;
-    ctx.engine.batchSize = std::size_t{32} << 2 * (settings >> 5 & 3);
-    ctx.engine.threads = 1 + (settings >> 7);
-    window.setText(Ctl::filepath, utf8ToUtf16(target).value());
-    window.setText(Ctl::txtPass1, key);
-    window.setText(Ctl::txtPass2, key);
+    request.engine.chunkSize = 1 + (settings >> 2 & 7) * 5;
+    request.engine.batchSize = std::size_t{32} << 2 * (settings >> 5 & 3);
+    request.engine.threads = 1 + (settings >> 7);
+    FileRun run(services, std::move(request));
+    RunEvents events;
 
-    DecryptCurrent(ctx);
+    const FileOutcome outcome = run.run(events);
 
     const bool succeeded = !log.statuses.empty() && log.statuses.back() == u"Success";
-    const bool shownAsSuccess =
-        std::any_of(window.looks.begin(), window.looks.end(),
-                    [](const auto& look) { return look.panel == Colour::Success; });
-    require(succeeded == shownAsSuccess);
+    require(succeeded == outcome.succeeded());
+    require(journal.records().empty());
     const std::string after = readAll(target);
     if (const auto expected = decryption(file, key)) {
         require(succeeded);
@@ -139,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(after == file);
     }
     for (const auto& entry : std::filesystem::directory_iterator(folder())) {
-        std::filesystem::remove(entry.path());
+        std::filesystem::remove_all(entry.path());
     }
     return 0;
 }

@@ -47,6 +47,10 @@ std::u16string runDescription(Direction direction, const std::u16string& typedPa
     return (direction == Direction::Encrypt ? u"Encrypting " : u"Decrypting ") + quoted(typedPath);
 }
 
+void logFileError(OperationLog& log, const std::u16string& typedPath, const RunError& e) {
+    (void)log.AppendLogRow(u"Open File " + quoted(typedPath), u"Failure: " + numberAndText(e));
+}
+
 void logKeyProblem(OperationLog& log, Direction direction, const std::u16string& typedPath,
                    KeyProblem problem) {
     const bool encrypting = direction == Direction::Encrypt;
@@ -126,8 +130,7 @@ std::optional<FileOutcome> FileRun::probe(RunEvents& events) {
             }
         }
     } catch (const RunError& e) {
-        (void)services_.log.AppendLogRow(u"Open File " + quoted(request_.typedPath),
-                                         u"Failure: " + numberAndText(e));
+        logFileError(services_.log, request_.typedPath, e);
         FileOutcome o = refused(RunStatus::Unreadable);
         o.error = e;
         return o;
@@ -174,8 +177,7 @@ FileOutcome FileRun::rewrite(RunEvents& events) {
         o.failure = Failure::Error;
         o.error = e;
         o.restored = !s.rewrite || s.rewrite->restore();
-        (void)services_.log.AppendLogRow(u"Open File " + quoted(request_.typedPath),
-                                         u"Failure: " + numberAndText(e));
+        logFileError(services_.log, request_.typedPath, e);
     }
     // A backup that outlives the run: the original's whole copy when it could not be put
     // back, or a copy kept beside the file put back.

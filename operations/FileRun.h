@@ -147,6 +147,10 @@ private:
 // the user gave it, in double quotes.
 [[nodiscard]] std::u16string runDescription(Direction direction, const std::u16string& typedPath);
 
+// Logs an error the system reported while a file was read or written: "Open File", the path
+// as the user gave it in double quotes, and "Failure: " with the error's number and text.
+void logFileError(OperationLog& log, const std::u16string& typedPath, const RunError& e);
+
 // Why a key was not taken, before any run.
 enum class KeyProblem { Missing, Mismatch };
 

@@ -17,8 +17,10 @@ namespace vornal {
 // message box stays modal to the window.
 class CrossThreadWindow : public Window {
 public:
-    // target lives on the thread of uiContext.
-    CrossThreadWindow(Window& target, QObject& uiContext) : target_(target), ui_(uiContext) {}
+    // target lives on the thread of uiContext; once cancel is raised, the operation neither
+    // holds the window nor asks the user anything.
+    CrossThreadWindow(Window& target, QObject& uiContext, const std::atomic<bool>& cancel)
+        : target_(target), ui_(uiContext), cancel_(cancel) {}
 
     ControlState state(Ctl c) const override;
     void apply(Ctl c, const Change& change) override;
@@ -35,10 +37,6 @@ public:
     void ResetStatus() override;
     void FlashFailure(const std::u16string& message) override;
     void ShowSuccess(const std::u16string& message) override;
-
-    // The program is ending: the operation stops at its next piece, and from now on it
-    // neither holds the window nor asks the user anything.
-    void requestCancel() noexcept { cancel_ = true; }
 
 private:
     template <typename F>
@@ -59,7 +57,7 @@ private:
 
     Window& target_;
     QObject& ui_;
-    std::atomic<bool> cancel_ = false;
+    const std::atomic<bool>& cancel_;
 };
 
 } // namespace vornal

@@ -1,5 +1,6 @@
 #include "window/OperationRunner.h"
 
+#include "window/CrossThreadWindow.h"
 #include "window/Pauser.h"
 
 #include <QEventLoop>
@@ -9,16 +10,16 @@
 
 namespace vornal {
 
-void OperationRunner::run(Operation op, const OperationContext& ctx) {
-    CrossThreadWindow crossing(target_, window_);
-    OperationContext worker{ctx.state, crossing, ctx.files, ctx.log, ctx.journal, ctx.engine};
+void OperationRunner::run(const std::function<void(Window&)>& work) {
+    CrossThreadWindow crossing(target_, window_, cancelled_);
     InputGuard guard(window_, kLiveWhileRunningProperty, InputGuard::Close::Pass);
     QEventLoop loop;
     std::exception_ptr failure;
-    current_ = &crossing;
+    running_ = true;
+    cancelled_ = false;
     std::thread thread([&] {
         try {
-            op(worker);
+            work(crossing);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -27,15 +28,15 @@ void OperationRunner::run(Operation op, const OperationContext& ctx) {
     });
     loop.exec();
     thread.join();
-    current_ = nullptr;
+    running_ = false;
     if (failure) {
         std::rethrow_exception(failure);
     }
 }
 
 void OperationRunner::requestCancel() noexcept {
-    if (current_ != nullptr) {
-        current_->requestCancel();
+    if (running_) {
+        cancelled_ = true;
     }
 }
 

@@ -1,43 +1,59 @@
 #pragma once
 
-#include "log/OperationLog.h"
-#include "operations/Engine.h"
-#include "platform/FileSystem.h"
-#include "platform/RunJournal.h"
+#include "operations/FileRun.h"
 #include "window/State.h"
 #include "window/model/WindowModel.h"
 
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vornal {
 
-// What an operation works with: the shared state, the window it reads and reports to, the
-// files, the log and the journal of runs under way.
+// Runs the long part of an operation away from the window's thread, so that the window
+// keeps repainting and the run can be cancelled.
+class Background {
+public:
+    virtual ~Background() = default;
+    // Runs work and returns once it has ended, rethrowing what it threw. work is given the
+    // window as seen from where it runs: every read and change made through it reaches the
+    // window in the order made, and waits for it.
+    virtual void run(const std::function<void(Window&)>& work) = 0;
+    // Raised once the user has confirmed stopping the running work.
+    [[nodiscard]] virtual const std::atomic<bool>& cancelled() const noexcept = 0;
+};
+
+// Runs the work on the calling thread, through the window itself.
+class InlineBackground : public Background {
+public:
+    explicit InlineBackground(Window& window) : window_(window) {}
+    void run(const std::function<void(Window&)>& work) override { work(window_); }
+    [[nodiscard]] const std::atomic<bool>& cancelled() const noexcept override { return stop; }
+
+    std::atomic<bool> stop = false; // raise it to cancel
+
+private:
+    Window& window_;
+};
+
+// What the window's operations work with: the shared state, the window they read and
+// report to, what a file run needs, and where its long part runs.
 struct OperationContext {
     ProcessState& state;
     Window& window;
-    FileSystem& files;
-    OperationLog& log;
-    RunJournal& journal;
+    RunServices services;
+    Background& background;
     EngineOptions engine = {};
 };
 
-// What the probe found: ok is false when the operation must not go on (the probe has told
-// the user); otherwise the scan of the file in the direction of state.EncryptMode.
-struct ProbeResult {
-    bool ok = false;
-    PlainScan plain;         // encryption: the whole text
-    EncryptedScan encrypted; // decryption: the text without the marker, trimmed
-};
-
-// The probe: checks the path, reads the file through and checks for the marker line in
-// the direction of state.EncryptMode. beforeReading, when given, is asked once the file is
-// found and before it is read; when it answers false (having told the user) the probe
-// stops there.
-[[nodiscard]] ProbeResult
-FileData(OperationContext& ctx, const std::u16string& strFile,
-         const std::function<bool(const std::string& path)>& beforeReading = {});
+// The probe, as the window shows it: CurrentPath set to the file the run takes; once the
+// file is found the elapsed time restarts and the start button reads "Cancel"; then the
+// run claims the file and reads it through (CurrentLength), in the direction of the run.
+// A refusal is told (and, for a file that could not be read, logged) here. Answers the
+// outcome when the operation must not go on, nothing when it may.
+[[nodiscard]] std::optional<FileOutcome> FileData(OperationContext& ctx, FileRun& run,
+                                                  RunEvents& events);
 
 // Encrypts the file in filepath in place, or the text in stringpath into the string box,
 // with the key in txtPass1 confirmed by txtPass2.
@@ -45,22 +61,5 @@ void EncryptCurrent(OperationContext& ctx);
 
 // Decrypts the file in filepath in place, or the hexadecimal text in stringpath.
 void DecryptCurrent(OperationContext& ctx);
-
-// Messages of our own where the operations refuse to risk a file.
-inline constexpr const char16_t* kNoSpaceMessage =
-    u"Not enough free disk space to process this file safely.";
-inline constexpr const char16_t* kDamagedMessage =
-    u"The encrypted file is damaged and cannot be decrypted.";
-// Follows kDamagedMessage, then the backup's path and ".", when the damaged file was put
-// back and its backup is still there.
-inline constexpr const char16_t* kCopyKeptMessage = u" A copy of it is kept in ";
-inline constexpr const char16_t* kFieldTooLongMessage =
-    u"A word in this file is too long to be encrypted.";
-// Another program changed the file during the run.
-inline constexpr const char16_t* kChangedNotProcessedMessage =
-    u"The file was changed by another program during the operation and was left as it is.";
-inline constexpr const char16_t* kChangedPutBackMessage =
-    u"The file was changed by another program during the operation and was put back as it "
-    u"was before.";
 
 } // namespace vornal

@@ -1,8 +1,8 @@
 #include "window/RecoveryDialog.h"
 
 #include "operations/Recovery.h"
+#include "operations/RunMessages.h"
 #include "platform/Text.h"
-#include "window/RunClaim.h"
 
 #include <QFile>
 #include <QHBoxLayout>

@@ -30,7 +30,7 @@ std::optional<std::uint64_t> inputSize(OperationContext& ctx) {
         return ctx.window.text(Ctl::stringpath).size();
     }
     try {
-        return ctx.files.size(pathFromText(typedPath(ctx.files, path)));
+        return ctx.services.files.size(pathFromText(typedPath(ctx.services.files, path)));
     } catch (const RunError&) {
         return std::nullopt;
     }

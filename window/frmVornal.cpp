@@ -256,7 +256,7 @@ void frmVornal::changeEvent(QEvent* event) {
 }
 
 OperationContext frmVornal::operationContext() {
-    return {state_, model_, s_.files, s_.log, journal_, s_.engine};
+    return {state_, model_, {s_.files, s_.log, journal_}, runner_, s_.engine};
 }
 
 StartCommandHooks frmVornal::startHooks() {
@@ -264,7 +264,7 @@ StartCommandHooks frmVornal::startHooks() {
     hooks.LockInputs = [this] { LockInputs(model_); };
     hooks.UnlockInputs = [this] { UnlockInputs(model_); };
     hooks.run = [this](Operation op, OperationContext& ctx) {
-        runner_.run(op, ctx);
+        op(ctx);
         if (endRequested_) {
             // The run has put its file back; the exit command does not run.
             s_.processExit.exitNow();

@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <iostream>
 
@@ -11,7 +12,8 @@ namespace vornal::cli {
 
 namespace {
 
-volatile std::sig_atomic_t gCancel = 0;
+// Lock-free, so that the signal handler may set it.
+std::atomic<bool> gCancel = false;
 
 // The window's own messageBox answers every box; the model's hook is never reached.
 class Unused : public MessageBoxHook {
@@ -23,7 +25,7 @@ public:
 } gUnused;
 
 extern "C" void onCancelSignal(int) {
-    gCancel = 1;
+    gCancel = true;
 }
 
 } // namespace
@@ -41,7 +43,11 @@ void CliWindow::installCancelHandlers() {
 }
 
 bool CliWindow::cancelled() {
-    return gCancel != 0;
+    return gCancel;
+}
+
+const std::atomic<bool>& CliWindow::cancelFlag() {
+    return gCancel;
 }
 
 bool CliWindow::cancelRequested() const {

@@ -2,6 +2,7 @@
 
 #include "window/model/WindowModel.h"
 
+#include <atomic>
 #include <string>
 
 namespace vornal::cli {
@@ -28,6 +29,7 @@ public:
     // Ctrl-C and SIGTERM ask the running operation to stop and put the file back.
     static void installCancelHandlers();
     [[nodiscard]] static bool cancelled();
+    [[nodiscard]] static const std::atomic<bool>& cancelFlag();
 
 private:
     void changed(Ctl c, Prop p) override;

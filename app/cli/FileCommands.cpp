@@ -68,7 +68,19 @@ int runFiles(std::vector<std::string> args, bool encrypt) {
     CliWindow window;
     CliWindow::installCancelHandlers();
     ProcessState state;
-    OperationContext ctx{state, window, files, log, journal};
+    // The operations run on this thread; Ctrl-C raises the flag the runs watch.
+    class Foreground : public Background {
+    public:
+        explicit Foreground(Window& w) : w_(w) {}
+        void run(const std::function<void(Window&)>& work) override { work(w_); }
+        const std::atomic<bool>& cancelled() const noexcept override {
+            return CliWindow::cancelFlag();
+        }
+
+    private:
+        Window& w_;
+    } background(window);
+    OperationContext ctx{state, window, {files, log, journal}, background};
     window.setText(Ctl::txtPass1, key.key->str());
     window.setText(Ctl::txtPass2, key.key->str());
 

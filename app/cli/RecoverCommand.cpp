@@ -2,10 +2,10 @@
 
 #include "app/cli/CliMain.h"
 #include "operations/Recovery.h"
+#include "operations/RunMessages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RunError.h"
 #include "platform/Text.h"
-#include "window/RunClaim.h"
 
 #include <iostream>
 

@@ -1,4 +1,5 @@
 // The decrypt operation on files and strings, as the start command runs it.
+#include "operations/RunMessages.h"
 #include "tests/operations/OperationFixture.h"
 #include "tests/support/Hex.h"
 
@@ -151,7 +152,8 @@ TEST_F(DecryptFile, ALaterPieceThatDoesNotDecryptIsDamageAndTheFileIsPutBack) {
         // message names it only when it is there.
         const std::string backup = target + ".bak";
         const std::u16string kept =
-            fileExists(backup) ? kCopyKeptMessage + utf8ToUtf16(backup).value() + u"." : u"";
+            fileExists(backup) ? u" A copy of it is kept in " + utf8ToUtf16(backup).value() + u"."
+                               : u"";
         EXPECT_EQ(window.looks, flashLooks(kDamagedMessage + kept));
         EXPECT_EQ(logRows().back(), (std::pair{quoted(), std::string("Failure - Damaged File")}));
         std::filesystem::remove(backup);

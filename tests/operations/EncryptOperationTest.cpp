@@ -201,27 +201,31 @@ TEST_F(EncryptFailure, ALogThatCannotBeWrittenDoesNotChangeTheOutcome) {
     EXPECT_EQ(window.looks.back(), successLook(u"File successfully Encrypted."));
 }
 
-// A window, with the fixture's file and key, whose cancellation request follows a test.
-class EncryptCancelled : public EncryptFailure {
+// The fixture's run, cancelled as soon as what the window shows passes a test.
+class EncryptCancelled : public EncryptFailure, private WindowObserver {
 protected:
-    class CancellingWindow : public RecordingWindow {
-    public:
-        std::function<bool(const RecordingWindow&)> when;
-        bool cancelRequested() const override { return when(*this); }
-    } cancelling;
-    OperationContext c{state, cancelling, files, log, journal};
+    std::function<bool(const RecordingWindow&)> when;
 
-    void cancelWhen(std::function<bool(const RecordingWindow&)> when) {
-        cancelling.when = std::move(when);
-        cancelling.setText(Ctl::filepath, window.text(Ctl::filepath));
-        cancelling.setText(Ctl::txtPass1, u"k");
-        cancelling.setText(Ctl::txtPass2, u"k");
+    void SetUp() override {
+        EncryptFailure::SetUp();
+        window.addObserver(*this);
+    }
+    void cancelWhen(std::function<bool(const RecordingWindow&)> test) {
+        when = std::move(test);
+        background.stop = when(window);
+    }
+
+private:
+    void changed(Ctl, Prop) override {
+        if (when && when(window)) {
+            background.stop = true;
+        }
     }
 };
 
 TEST_F(EncryptCancelled, BetweenPiecesPutsTheFileBack) {
     cancelWhen([](const RecordingWindow& w) { return w.value(Ctl::ProgressBar2) >= 2; });
-    EncryptCurrent(c);
+    EncryptCurrent(ctx);
     EXPECT_EQ(readFile(target), original);
     EXPECT_EQ(readFile(target + ".bak"), original);
     EXPECT_TRUE(logRows().empty());
@@ -229,11 +233,11 @@ TEST_F(EncryptCancelled, BetweenPiecesPutsTheFileBack) {
 
 TEST_F(EncryptCancelled, WhileTheFileIsCheckedMakesNoBackup) {
     cancelWhen([](const RecordingWindow&) { return true; });
-    EncryptCurrent(c);
+    EncryptCurrent(ctx);
     EXPECT_EQ(readFile(target), original);
     EXPECT_FALSE(fileExists(target + ".bak"));
     writeFile(target, expectedFile({u"a"}, u"k")); // and the other way
-    DecryptCurrent(c);
+    DecryptCurrent(ctx);
     EXPECT_EQ(readFile(target), expectedFile({u"a"}, u"k"));
     EXPECT_FALSE(fileExists(target + ".bak"));
     EXPECT_TRUE(logRows().empty());

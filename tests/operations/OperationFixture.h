@@ -27,7 +27,8 @@ protected:
     RunJournal journal{dir.file("runs")};
     RecordingWindow window;
     ProcessState state;
-    OperationContext ctx{state, window, files, log, journal};
+    InlineBackground background{window};
+    OperationContext ctx{state, window, {files, log, journal}, background};
 
     std::string target = dir.file("plain.txt");
 

@@ -2,9 +2,9 @@
 // fails or dies at any step, files that cannot be rewritten, and the room a run needs.
 #include "operations/Engine.h"
 #include "operations/Recovery.h"
+#include "operations/RunMessages.h"
 #include "tests/operations/OperationFixture.h"
 #include "tests/support/MemoryFiles.h"
-#include "window/RunClaim.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -256,7 +256,8 @@ TEST_F(RunSafety, ASecondRunIsRefusedAtOnceWhileTheFirstHoldsTheFile) {
         }
         RecordingWindow second;
         ProcessState secondState;
-        OperationContext other{secondState, second, files, log, journal};
+        InlineBackground secondBackground{second};
+        OperationContext other{secondState, second, {files, log, journal}, secondBackground};
         second.setText(Ctl::filepath, utf8ToUtf16(c.name).value());
         second.setText(Ctl::txtPass1, u"k");
         second.setText(Ctl::txtPass2, u"k");
@@ -303,15 +304,17 @@ TEST_F(RunSafety, FilesThatCannotBeRewrittenAreRefusedBeforeAnythingIsMade) {
         ::close(fd);
     };
     const std::vector<Case> cases = {
-        {"read-only", Anyone, [&] { return ::chmod(target.c_str(), 0444) == 0; }, kReadOnlyMessage},
-        {"immutable", Root, [&] { return setFlag(FS_IMMUTABLE_FL); }, kImmutableMessage,
-         clearFlags},
-        {"append-only", Root, [&] { return setFlag(FS_APPEND_FL); }, kAppendOnlyMessage,
-         clearFlags},
+        {"read-only", Anyone, [&] { return ::chmod(target.c_str(), 0444) == 0; },
+         refusalMessage(RewriteRefusal::ReadOnly)},
+        {"immutable", Root, [&] { return setFlag(FS_IMMUTABLE_FL); },
+         refusalMessage(RewriteRefusal::Immutable), clearFlags},
+        {"append-only", Root, [&] { return setFlag(FS_APPEND_FL); },
+         refusalMessage(RewriteRefusal::AppendOnly), clearFlags},
         {"not the owner's to write", NotRoot, [&] { return ::chmod(target.c_str(), 0466) == 0; },
-         kNoPermissionMessage},
+         refusalMessage(RewriteRefusal::NoPermission)},
         {"in a folder of others", NotRoot, [&] { return ::chmod(dir.path().c_str(), 0555) == 0; },
-         kFolderNotWritableMessage, [&] { ::chmod(dir.path().c_str(), 0755); }},
+         refusalMessage(RewriteRefusal::FolderNotWritable),
+         [&] { ::chmod(dir.path().c_str(), 0755); }},
         {"a folder", Anyone, [&] { return fs::remove(target) && fs::create_directory(target); },
          u"Unable to find the file specified."},
         {"a FIFO", Anyone,
