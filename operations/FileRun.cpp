@@ -187,6 +187,21 @@ FileOutcome FileRun::rewrite(RunEvents& events) {
     return o;
 }
 
+std::optional<FileOutcome> FileRun::backUp(std::uint64_t newSize) {
+    State& s = *state_;
+    InPlaceRewrite& rewrite =
+        s.rewrite.emplace(services_.files, services_.journal, path_, s.asRead,
+                          request_.direction == Direction::Encrypt, s.lock.get());
+    if (services_.files.freeSpace(path_) < rewrite.roomNeeded(newSize)) {
+        return refusedLogged(RunStatus::NoRoom, u"Failure - Not enough disk space");
+    }
+    if (cancelled()) {
+        return refused(RunStatus::Cancelled);
+    }
+    rewrite.makeBackup(newSize);
+    return std::nullopt;
+}
+
 FileOutcome FileRun::encrypt(RunEvents& events) {
     State& s = *state_;
     const PlainScan& scan = s.plain;
@@ -196,17 +211,12 @@ FileOutcome FileRun::encrypt(RunEvents& events) {
     if (scan.longest > kMaxFieldChars) {
         return refused(RunStatus::WordTooLong);
     }
-    InPlaceRewrite& rewrite =
-        s.rewrite.emplace(services_.files, services_.journal, path_, s.asRead, true, s.lock.get());
-    if (services_.files.freeSpace(path_) < rewrite.roomNeeded(scan.encryptedSize)) {
-        return refusedLogged(RunStatus::NoRoom, u"Failure - Not enough disk space");
+    if (auto stop = backUp(scan.encryptedSize)) {
+        return *stop;
     }
-    if (cancelled()) {
-        return refused(RunStatus::Cancelled);
-    }
+    InPlaceRewrite& rewrite = *s.rewrite;
     const TextCipher keyed(request_.key.view());
     const auto cipher = makeEngine(keyed.cipher());
-    rewrite.makeBackup(scan.encryptedSize);
     rewrite.begin();
     events.rewriting(scan.fields);
     EventProgress progress(events, request_.cancel);
@@ -249,15 +259,10 @@ FileOutcome FileRun::decrypt(RunEvents& events) {
     case TextCipher::Outcome::Malformed:
         return refusedLogged(RunStatus::Damaged, u"Failure - Damaged File");
     }
-    InPlaceRewrite& rewrite =
-        s.rewrite.emplace(services_.files, services_.journal, path_, s.asRead, false, s.lock.get());
-    if (services_.files.freeSpace(path_) < rewrite.roomNeeded(scan.decryptedBound)) {
-        return refusedLogged(RunStatus::NoRoom, u"Failure - Not enough disk space");
+    if (auto stop = backUp(scan.decryptedBound)) {
+        return *stop;
     }
-    if (cancelled()) {
-        return refused(RunStatus::Cancelled);
-    }
-    rewrite.makeBackup(scan.decryptedBound);
+    InPlaceRewrite& rewrite = *s.rewrite;
     // The text decrypted is always shorter than the text read for it, so where the backup
     // is a copy the file is written over as it is read: its content is still in memory,
     // where the copy, written straight to the disk, is not.

@@ -128,6 +128,9 @@ public:
 private:
     struct State;
 
+    // Checks the room and the cancellation, then records the run and makes the backup, for
+    // new content of newSize (for decryption, at most this). Answers a refusal, or nothing.
+    [[nodiscard]] std::optional<FileOutcome> backUp(std::uint64_t newSize);
     [[nodiscard]] FileOutcome encrypt(RunEvents& events);
     [[nodiscard]] FileOutcome decrypt(RunEvents& events);
     [[nodiscard]] bool cancelled() const noexcept;

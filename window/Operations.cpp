@@ -192,10 +192,26 @@ void tellRefusal(Window& w, const FileOutcome& o) {
     tellKept(w, o);
 }
 
-bool refusedByClaim(const WindowRun& run) {
-    const RunStatus s = run.outcome.status;
-    return run.probeRefused &&
-           (s == RunStatus::CannotRewrite || s == RunStatus::Busy || s == RunStatus::Interrupted);
+struct FileBranch {
+    bool succeeded = false;
+    bool refused = false; // the file was refused before it was read: its size stays as shown
+};
+
+// The file branch of both operations up to its success: the run, and what it came to
+// told. Nothing when the operation ends there, without its final steps.
+std::optional<FileBranch> fileBranch(OperationContext& ctx, Direction direction,
+                                     const std::u16string& typedPath, SecretUtf16 key) {
+    const WindowRun run = runFile(ctx, direction, typedPath, std::move(key));
+    const FileOutcome& o = run.outcome;
+    if (endedWithoutFinalSteps(ctx, o)) {
+        return std::nullopt;
+    }
+    if (!run.probeRefused) {
+        tellRefusal(ctx.window, o);
+    }
+    const bool claimRefused = o.status == RunStatus::CannotRewrite || o.status == RunStatus::Busy ||
+                              o.status == RunStatus::Interrupted;
+    return FileBranch{o.succeeded(), run.probeRefused && claimRefused};
 }
 
 } // namespace
@@ -242,15 +258,12 @@ void EncryptCurrent(OperationContext& ctx) {
         st.ElapsedSeconds = 0;
         w.setEnabled(Ctl::ElapsedTimer, true);
         w.setInterval(Ctl::ElapsedTimer, 100);
-        const WindowRun run = runFile(ctx, Direction::Encrypt, typed, std::move(*key));
-        if (endedWithoutFinalSteps(ctx, run.outcome)) {
+        const auto branch = fileBranch(ctx, Direction::Encrypt, typed, std::move(*key));
+        if (!branch) {
             return;
         }
-        if (!run.probeRefused) {
-            tellRefusal(w, run.outcome);
-        }
-        succeeded = run.outcome.succeeded();
-        refused = refusedByClaim(run);
+        succeeded = branch->succeeded;
+        refused = branch->refused;
     }
     std::u16string result;
     if (!fileMode) {
@@ -299,15 +312,12 @@ void DecryptCurrent(OperationContext& ctx) {
     bool refused = false;
     std::u16string result;
     if (fileMode) {
-        const WindowRun run = runFile(ctx, Direction::Decrypt, typed, std::move(*key));
-        if (endedWithoutFinalSteps(ctx, run.outcome)) {
+        const auto branch = fileBranch(ctx, Direction::Decrypt, typed, std::move(*key));
+        if (!branch) {
             return;
         }
-        if (!run.probeRefused) {
-            tellRefusal(w, run.outcome);
-        }
-        succeeded = run.outcome.succeeded();
-        refused = refusedByClaim(run);
+        succeeded = branch->succeeded;
+        refused = branch->refused;
     } else {
         result = modAES::DecryptString(w.text(Ctl::stringpath), key->str(), w);
         succeeded = !result.empty();
