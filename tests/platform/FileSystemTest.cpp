@@ -300,10 +300,11 @@ TEST_F(FileSystemTest, AFullDeviceIsReportedByTheWriteTheSyncOrTheCloseThatMeets
     auto out = files.openAppend("/dev/full", false);
     EXPECT_EQ(errorOf([&] { out->write("direct"); }), ENOSPC);
 
-    // A stream writes its pieces in the background: the error comes back by the close.
+    // A stream writes its pieces in the background: the error comes back by the close. Whole
+    // pieces only, so that nothing is left for the close itself to write and fail on.
     auto stream = files.openRewrite("/dev/full", FileSystem::Rewrite::Overwrite);
     EXPECT_EQ(errorOf([&] {
-                  stream->write(std::string(5 << 20, 'x'));
+                  stream->write(std::string(8 << 20, 'x'));
                   stream->close();
               }),
               ENOSPC);
