@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace vornal {
@@ -212,6 +213,8 @@ TEST_P(CopyWays, RewritesGiveExactlyTheBytesWrittenInTheSameFile) {
             for (const std::size_t size :
                  {std::size_t{0}, std::size_t{4097}, std::size_t{(8 << 20) + 4096},
                   std::size_t{(9 << 20) + 77}}) {
+                SCOPED_TRACE(std::to_string(static_cast<int>(how)) + " " + std::to_string(oldSize) +
+                             " " + std::to_string(size));
                 const std::string target = path("t");
                 writeFile(target, std::string(oldSize, 'E'));
                 ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
@@ -233,11 +236,9 @@ TEST_P(CopyWays, RewritesGiveExactlyTheBytesWrittenInTheSameFile) {
                 }
                 out->sync();
                 out->close();
-                const std::string what = std::to_string(static_cast<int>(how)) + " " +
-                                         std::to_string(oldSize) + " " + std::to_string(size);
-                EXPECT_TRUE(readFile(target) == bytes) << what;
-                EXPECT_EQ(statOf(target).st_ino, inode) << what;
-                EXPECT_EQ(permissionsOf(target), 0600u) << what;
+                EXPECT_TRUE(readFile(target) == bytes);
+                EXPECT_EQ(statOf(target).st_ino, inode);
+                EXPECT_EQ(permissionsOf(target), 0600u);
                 EXPECT_EQ(errorOf([&] { out->write("late"); }), EBADF);
             }
         }
@@ -430,19 +431,18 @@ TEST_F(FileSystemTest, JournalRecordsComeBackAsWrittenUntilRemoved) {
 
     auto read = journal.records();
     ASSERT_EQ(read.size(), 1u);
-    const auto same = [](const RunRecord& a, const RunRecord& b) {
-        return a.id == b.id && a.target == b.target && a.backup == b.backup &&
-               a.temporary == b.temporary && a.encrypt == b.encrypt &&
-               a.expectedSize == b.expectedSize && a.original == b.original;
+    const auto fields = [](const RunRecord& x) {
+        return std::tie(x.id, x.target, x.backup, x.temporary, x.encrypt, x.expectedSize,
+                        x.original);
     };
-    EXPECT_TRUE(same(read[0], r));
+    EXPECT_EQ(fields(read[0]), fields(r));
 
     r.backup += ".1";
     r.temporary.clear();
     journal.write(r);
     read = journal.records();
     ASSERT_EQ(read.size(), 1u);
-    EXPECT_TRUE(same(read[0], r));
+    EXPECT_EQ(fields(read[0]), fields(r));
     EXPECT_FALSE(read[0].exchanges());
 
     journal.remove(r);
