@@ -9,10 +9,8 @@
 #include "tests/support/TempDir.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -75,6 +73,12 @@ private:
     int calls_ = 0;
 };
 
+mode_t permissionsOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
 class HtmlLogTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -91,67 +95,62 @@ protected:
     }
 };
 
-// --- Rows and the life of a log.
-
-// The log lists the user's files: only its owner may read it.
-mode_t permissionsOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 07777;
-}
-
-TEST_F(HtmlLogTest, FirstRowCreatesTheLogWithTheFreshLine) {
-    append(u"Encrypting \"a.txt\"", u"Success");
-    EXPECT_EQ(readFile(path), kFreshLine + row("Encrypting \"a.txt\"", "Success"));
-    EXPECT_EQ(permissionsOf(path), 0600u);
-}
-
-TEST_F(HtmlLogTest, RowsAreAppendedToAnExistingLogWithoutAnotherFreshLine) {
-    writeFile(path, "kept as it is\r\n");
-    ::chmod(path.c_str(), 0644);
-    append(u"one", u"Success");
-    EXPECT_EQ(permissionsOf(path), 0600u);
-    append(u"two", u"Failed");
-    EXPECT_EQ(readFile(path), "kept as it is\r\n" + row("one", "Success") + row("two", "Failed"));
-}
-
-TEST_F(HtmlLogTest, DateIsReadBeforeTime) {
-    CountingClock counting;
-    HtmlLog other(files, counting, path);
-    ASSERT_FALSE(other.AppendLogRow(u"d", u"s"));
-    EXPECT_EQ(readFile(path), kFreshLine + row("date1", "time2", "d", "s"));
-}
-
-TEST_F(HtmlLogTest, GoesFromAbsentToStartedToClearedToHeaderWithNewRows) {
+// The log lists the user's files: only its owner may read it, whoever made it before.
+TEST_F(HtmlLogTest, GoesFromAbsentToStartedToClearedToHeaderWithNewRowsAndStaysPrivate) {
+    // Absent: clearing does nothing at all, viewing flashes and neither creates it.
     EXPECT_FALSE(log.exists());
-    append(u"first", u"Success");
+    btnClearHis_Click(window, log);
+    EXPECT_THAT(window.statusTexts, IsEmpty());
+    btnViewHistory_Click(window, log, shell);
+    EXPECT_THAT(shell.opened, IsEmpty());
+    EXPECT_EQ(window.looks, flashLooks(u"Log file not found!"));
+    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
+    EXPECT_FALSE(fileExists(path));
+
+    append(u"Encrypting \"a.txt\"", u"Success");
     append(u"second", u"Failed");
     EXPECT_TRUE(log.exists());
-    EXPECT_EQ(readFile(path), kFreshLine + row("first", "Success") + row("second", "Failed"));
+    EXPECT_EQ(readFile(path),
+              kFreshLine + row("Encrypting \"a.txt\"", "Success") + row("second", "Failed"));
+    EXPECT_EQ(permissionsOf(path), 0600u);
 
+    window.looks.clear();
     ::chmod(path.c_str(), 0666);
     btnClearHis_Click(window, log);
     EXPECT_EQ(readFile(path), kHeader);
     EXPECT_EQ(permissionsOf(path), 0600u);
+    EXPECT_THAT(window.looks, ElementsAre(successLook(u"History cleared.")));
+    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
 
     append(u"third", u"Success");
     EXPECT_EQ(readFile(path), kHeader + row("third", "Success"));
+    btnViewHistory_Click(window, log, shell);
+    EXPECT_THAT(shell.opened, ElementsAre(path));
+    EXPECT_EQ(window.looks.size(), 1u);
+    EXPECT_EQ(readFile(path), kHeader + row("third", "Success"));
+    EXPECT_THAT(window.messages.boxes, IsEmpty());
 }
 
-// --- Cells.
+TEST_F(HtmlLogTest, AnExistingLogGetsRowsWithoutAFreshLineTheDateReadBeforeTheTime) {
+    writeFile(path, "kept as it is\r\n");
+    ::chmod(path.c_str(), 0644);
+    CountingClock counting;
+    HtmlLog other(files, counting, path);
+    ASSERT_FALSE(other.AppendLogRow(u"d", u"s"));
+    EXPECT_EQ(permissionsOf(path), 0600u);
+    EXPECT_EQ(readFile(path), "kept as it is\r\n" + row("date1", "time2", "d", "s"));
+}
 
-TEST_F(HtmlLogTest, CellsEscapeAmpersandAndAngleBracketsOnly) {
+TEST_F(HtmlLogTest, CellsEscapeAmpersandAndAngleBracketsOnlyAndReferOutsideWindows1252) {
     clock.date = u"1<2";
     clock.time = u"3>4";
     append(u"a & b <i>\"q\" 'x'</i> &amp;", u"ok;#&");
-    EXPECT_EQ(readFile(path),
-              kFreshLine + row("1&lt;2", "3&gt;4",
-                               "a &amp; b &lt;i&gt;\"q\" 'x'&lt;/i&gt; &amp;amp;", "ok;#&amp;"));
-}
-
-TEST_F(HtmlLogTest, CharactersOutsideWindows1252BecomeCharacterReferences) {
     append(u"caf\u00e9 \u20ac \u4e2d\u6587", u"\U0001F600!");
-    EXPECT_EQ(readFile(path), kFreshLine + row("caf\xE9 \x80 &#20013;&#25991;", "&#128512;!"));
+    EXPECT_EQ(readFile(path),
+              kFreshLine +
+                  row("1&lt;2", "3&gt;4", "a &amp; b &lt;i&gt;\"q\" 'x'&lt;/i&gt; &amp;amp;",
+                      "ok;#&amp;") +
+                  row("1&lt;2", "3&gt;4", "caf\xE9 \x80 &#20013;&#25991;", "&#128512;!"));
 }
 
 // --- Logs that cannot be read or written.
@@ -172,19 +171,7 @@ TEST_F(HtmlLogTest, UnreadableLogIsNeverEmptiedOrReplaced) {
     EXPECT_EQ(readFile(path), "old rows\r\n");
 }
 
-TEST_F(HtmlLogTest, LogPathThatIsAFolderAnswersTheErrorAndChangesNothing) {
-    std::filesystem::create_directory(path);
-    const auto error = log.AppendLogRow(u"d", u"s");
-    ASSERT_TRUE(error);
-    EXPECT_NE(error->number(), 0);
-    EXPECT_TRUE(std::filesystem::is_directory(path));
-    EXPECT_TRUE(std::filesystem::is_empty(path));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              1);
-}
-
-TEST_F(HtmlLogTest, MissingLogFolderAnswersTheErrorAndCreatesNothing) {
+TEST_F(HtmlLogTest, AMissingLogFolderIsAnsweredAndNotMade) {
     HtmlLog lost(files, clock, dir.file("missing/log.html"));
     const auto error = lost.AppendLogRow(u"d", u"s");
     ASSERT_TRUE(error);
@@ -192,69 +179,28 @@ TEST_F(HtmlLogTest, MissingLogFolderAnswersTheErrorAndCreatesNothing) {
     EXPECT_FALSE(fileExists(dir.file("missing")));
 }
 
-TEST_F(HtmlLogTest, FailedWriteIsAnsweredNotThrown) {
+TEST_F(HtmlLogTest, FailedWritesAreAnsweredAndClearingThatCannotWriteFlashesAndKeepsTheLog) {
     FaultyFileSystem faulty;
-    faulty.failWrite = 2;
-    HtmlLog faultyLog(faulty, clock, path);
-    std::optional<RunError> error;
-    ASSERT_NO_THROW(error = faultyLog.AppendLogRow(u"d", u"s"));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->number(), ENOSPC);
-    // The fresh line and the row are written apart, the row in one piece.
-    EXPECT_THAT(faulty.calls,
-                ElementsAre("createNew " + path, "write " + path, "close " + path,
-                            "openAppend " + path, "restrictToOwner " + path, "write " + path));
-}
-
-// --- Clear History.
-
-TEST_F(HtmlLogTest, ClearHistoryRewritesTheLogAsTheHeaderAndShowsSuccess) {
-    writeFile(path, kFreshLine + row("old", "Success"));
-    btnClearHis_Click(window, log);
-    EXPECT_EQ(readFile(path), kHeader);
-    EXPECT_THAT(window.looks, ElementsAre(successLook(u"History cleared.")));
-    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
-    EXPECT_THAT(window.messages.boxes, IsEmpty());
-}
-
-TEST_F(HtmlLogTest, ClearHistoryWithoutALogDoesNothingAtAll) {
-    btnClearHis_Click(window, log);
-    EXPECT_FALSE(fileExists(path));
-    EXPECT_THAT(window.looks, IsEmpty());
-    EXPECT_THAT(window.statusTexts, IsEmpty());
-    EXPECT_THAT(window.messages.boxes, IsEmpty());
-}
-
-TEST_F(HtmlLogTest, ClearHistoryThatCannotWriteFlashesTheErrorAndKeepsTheLog) {
-    FaultyFileSystem faulty;
+    // The second row's write: the fresh line and each row are one write, so that rows of
+    // two programs writing at once never mix.
+    faulty.failWrite = 3;
     faulty.failOpenTruncated = true;
     HtmlLog faultyLog(faulty, clock, path);
-    writeFile(path, "old rows\r\n");
+    ASSERT_FALSE(faultyLog.AppendLogRow(u"first", u"s"));
+    std::optional<RunError> error;
+    ASSERT_NO_THROW(error = faultyLog.AppendLogRow(u"second", u"s"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), ENOSPC);
+    EXPECT_EQ(faulty.writes, 3);
+
+    const std::string before = readFile(path);
     btnClearHis_Click(window, faultyLog);
-    EXPECT_EQ(readFile(path), "old rows\r\n");
+    EXPECT_EQ(readFile(path), before);
     ASSERT_EQ(window.looks.size(), 6u);
     EXPECT_EQ(window.looks, flashLooks(window.looks.front().message));
     EXPECT_NE(window.looks.front().message.find(numberAndText(RunError::fromErrno(EACCES))),
               std::u16string::npos);
     EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
-}
-
-// --- View History.
-
-TEST_F(HtmlLogTest, ViewHistoryOpensAnExistingLog) {
-    writeFile(path, kHeader);
-    btnViewHistory_Click(window, log, shell);
-    EXPECT_THAT(shell.opened, ElementsAre(path));
-    EXPECT_THAT(window.looks, IsEmpty());
-    EXPECT_EQ(readFile(path), kHeader);
-}
-
-TEST_F(HtmlLogTest, ViewHistoryWithoutALogFlashesAndCreatesNothing) {
-    btnViewHistory_Click(window, log, shell);
-    EXPECT_THAT(shell.opened, IsEmpty());
-    EXPECT_EQ(window.looks, flashLooks(u"Log file not found!"));
-    EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
-    EXPECT_FALSE(fileExists(path));
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 namespace vornal::test {
 namespace {
 
-TEST(UserDrives, RootHomeAndMediaMountsWithoutPseudoFileSystems) {
+TEST(UserDrives, RootHomeAndMediaMountsWithoutPseudoFileSystemsAndTheRootAlways) {
     const std::vector<Mount> mounts = {
         {"/", "ext4", "debian"},
         {"/proc", "proc", ""},
@@ -28,18 +28,13 @@ TEST(UserDrives, RootHomeAndMediaMountsWithoutPseudoFileSystems) {
                                   {"/media/anna/CARD", "CARD"},
                                   {"/mnt/backup", "backup"},
                                   {"/run/media/anna/STICK", ""}}));
-}
-
-TEST(UserDrives, TheRootIsThereEvenWhenNotReportedAndHomeOnlyWhenItIsNotTheRoot) {
+    // Even when not reported; home only when it is not the root.
     EXPECT_EQ(userDrives({}, "/"), (std::vector<Drive>{{"/", ""}}));
 }
 
-TEST(DriveEntryText, TheRootThenTheLabelInBrackets) {
+TEST(DriveOfFolder, TheDriveWithTheLongestRootThatHoldsTheFolderShownWithItsLabel) {
     EXPECT_EQ(driveEntryText({"/media/anna/CARD", "CARD"}), "/media/anna/CARD [CARD]");
     EXPECT_EQ(driveEntryText({"/", ""}), "/");
-}
-
-TEST(DriveOfFolder, TheDriveWithTheLongestRootThatHoldsTheFolder) {
     const std::vector<Drive> drives = {{"/", ""}, {"/home/anna", "Home"}, {"/home/anna2", ""}};
     EXPECT_EQ(driveOfFolder(drives, "/home/anna/docs"), 1u);
     EXPECT_EQ(driveOfFolder(drives, "/home/anna"), 1u);
