@@ -283,36 +283,6 @@ void PosixFileSystem::restrictToOwner(const std::string& path) {
     }
 }
 
-BufferedWriter::BufferedWriter(FileWriter& out, std::size_t capacity)
-    : out_(out), capacity_(capacity) {
-    buffer_.reserve(capacity_);
-}
-
-void BufferedWriter::write(std::string_view bytes) {
-    if (bytes.size() > capacity_) {
-        // Copying it into the buffer first would only cost time.
-        flush();
-        out_.write(bytes);
-        return;
-    }
-    if (bytes.size() > capacity_ - buffer_.size()) {
-        flush();
-    }
-    buffer_.append(bytes);
-    if (buffer_.size() == capacity_) {
-        flush();
-    }
-}
-
-void BufferedWriter::flush() {
-    if (buffer_.empty()) {
-        return;
-    }
-    // Cleared only once written, so that a failed write leaves the bytes where they were.
-    out_.write(buffer_);
-    buffer_.clear();
-}
-
 std::string folderOf(const std::string& path) {
     std::size_t end = path.rfind('/');
     if (end == std::string::npos) {

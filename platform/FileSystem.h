@@ -205,20 +205,6 @@ private:
     std::map<std::uint64_t, bool> volumes_;
 };
 
-// Writes through to a FileWriter in large pieces: the same bytes as writing every piece as
-// it comes, without a system call per piece.
-class BufferedWriter {
-public:
-    explicit BufferedWriter(FileWriter& out, std::size_t capacity = 1 << 20);
-    void write(std::string_view bytes);
-    void flush();
-
-private:
-    FileWriter& out_;
-    std::string buffer_;
-    std::size_t capacity_;
-};
-
 // The folder part of a path: "" for a bare name, "/" for a name in the root.
 [[nodiscard]] std::string folderOf(const std::string& path);
 
