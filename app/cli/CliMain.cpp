@@ -1,73 +1,21 @@
 #include "app/cli/CliMain.h"
 
+#include "app/cli/ExitStatus.h"
 #include "app/cli/FileCommands.h"
 #include "app/cli/RecoverCommand.h"
 #include "app/cli/StringCommands.h"
-#include "app/cli/TerminalMessages.h"
+#include "app/cli/Usage.h"
 #include "cipher/Rijndael256Engine.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Launcher.h"
-#include "platform/Text.h"
 #include "tools/Help.h"
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace vornal::cli {
-
-namespace {
-
-constexpr const char* kUsageText =
-    R"(Usage: vornal-cli COMMAND [KEY OPTION] [ARGUMENT]
-
-Encrypts and decrypts text with Vornal Encryption (Rijndael, 256-bit block and key).
-
-Commands:
-  encrypt [KEY OPTION] FILE...        encrypt each FILE in place, word by word
-  decrypt [KEY OPTION] FILE...        decrypt each FILE in place
-  recover [FILE...]                   put back each FILE an interrupted run left
-                                      unfinished; without FILE, list such runs
-  encrypt-string [KEY OPTION] [TEXT]  print the upper-case hexadecimal ciphertext of TEXT
-  decrypt-string [KEY OPTION] [HEX]   print the text that HEX decrypts to (UTF-8)
-  --help, -h                          show this help
-  --version                           show the version, the cipher engine and the help page
-
-The original is kept as FILE.bak (or the next free FILE.bak.N) until the new content is
-on the disk, and put back from it if anything goes wrong or the file is changed by
-another program meanwhile; the backup is deleted after success. One run at a time may
-work on a file; another is refused. Ctrl-C stops at the next word and puts the file
-back. A run that was killed is found by the next one: "vornal-cli recover FILE" puts
-the original back. Every file attempt is logged in $VORNAL_HOME/log/log.html (default
-~/.local/share/vornal-encryption/log/log.html).
-
-TEXT or HEX is used exactly as given ("--" before it if it begins with "-"). Without it, all of standard input is used, less
-one trailing line end (LF or CR LF). Hexadecimal digits may be in either case.
-
-Key options (the key given once serves as key and confirmation):
-  --key-env VAR    the key is the value of environment variable VAR
-  --key-file FILE  the key is the first line of FILE without its line end;
-                   FILE "-" reads it from standard input (then TEXT must be given)
-  (neither)        on a terminal, the key is asked for twice without echo
-Keys are UTF-8; only their first 16 characters count.
-
-Environment: VORNAL_HOME (program folder), VORNAL_THREADS (worker threads; default:
-every core), VORNAL_CIPHER=portable (use the table-driven cipher, not the processor's
-AES instructions).
-
-Exit status: 0 success (every file); 1 no result or any file failed (wrong key, empty
-text, malformed ciphertext, keys that do not match, a file that could not be put back);
-2 usage error or input that is not valid UTF-8.
-
-Example:
-  $ export VORNAL_KEY='correct horse'
-  $ vornal-cli encrypt-string --key-env VORNAL_KEY 'attack at dawn' > secret.txt
-  $ vornal-cli decrypt-string --key-env VORNAL_KEY < secret.txt
-  attack at dawn
-  $ vornal-cli encrypt --key-env VORNAL_KEY notes.txt
-  notes.txt: File successfully Encrypted.
-)";
-
-} // namespace
 
 void printError(std::string_view message) {
     std::cerr << "vornal-cli: error: " << message << '\n';
@@ -77,59 +25,53 @@ void printHint(std::string_view message) {
     std::cerr << "vornal-cli: hint: " << message << '\n';
 }
 
-MsgAnswer TerminalMessages::messageBox(const std::u16string& prompt, const std::u16string&,
-                                       MsgButtons buttons, MsgIcon) {
-    ++count_;
-    printError(utf16ToUtf8(prompt));
-    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : questionAnswer_;
+namespace {
+
+int printVersion() {
+    // The cipher line tells which block engine this processor gets; the help line, which
+    // page the window's Help button opens from this installation.
+    SystemEnvironment environment;
+    PosixFileSystem files;
+    const auto help = helpPagePath(environment, files, executablePath());
+    std::cout << "vornal-cli (Vornal Encryption) 2.5a\n"
+              << "cipher: " << chosenEngineName() << "\n"
+              << "help: " << help.value_or("not found") << "\n";
+    return kSuccess;
 }
+
+} // namespace
 
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << kUsageText;
+        std::cerr << usageText();
         return kUsage;
     }
     const std::string command = args.front();
     args.erase(args.begin());
-    for (const auto& a : args) {
-        if (a == "--") {
-            break;
-        }
-        if (a == "--help" || a == "-h") {
-            std::cout << kUsageText;
-            return kSuccess;
-        }
-    }
     if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kUsageText;
+        const std::string help = args.empty() ? usageText() : commandHelp(args.front());
+        if (help.empty()) {
+            printError("unknown command " + args.front());
+            printHint("see: vornal-cli --help");
+            return kUsage;
+        }
+        std::cout << help;
         return kSuccess;
     }
-    if (command == "--version") {
-        // The cipher line tells which block engine this processor gets; the help line, which
-        // page the window's Help button opens from this installation.
-        SystemEnvironment environment;
-        PosixFileSystem files;
-        const auto help = helpPagePath(environment, files, executablePath());
-        std::cout << "vornal-cli (Vornal Encryption) 2.5a\n"
-                  << "cipher: " << chosenEngineName() << "\n"
-                  << "help: " << help.value_or("not found") << "\n";
-        return kSuccess;
+    if (command == "--version" || command == "-V") {
+        return printVersion();
     }
-    if (command == "encrypt-string") {
-        return encryptStringCommand(std::move(args));
-    }
-    if (command == "decrypt-string") {
-        return decryptStringCommand(std::move(args));
-    }
-    if (command == "encrypt") {
-        return encryptFilesCommand(std::move(args));
-    }
-    if (command == "decrypt") {
-        return decryptFilesCommand(std::move(args));
-    }
-    if (command == "recover") {
-        return recoverCommand(std::move(args));
+    using Command = int (*)(std::vector<std::string>);
+    for (const auto& [name, handler] :
+         {std::pair<const char*, Command>{"encrypt", encryptFilesCommand},
+          {"decrypt", decryptFilesCommand},
+          {"recover", recoverCommand},
+          {"encrypt-string", encryptStringCommand},
+          {"decrypt-string", decryptStringCommand}}) {
+        if (command == name) {
+            return handler(std::move(args));
+        }
     }
     printError("unknown command " + command);
     printHint("see: vornal-cli --help");

@@ -1,17 +1,8 @@
 #pragma once
 
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace vornal::cli {
-
-// Exit statuses of vornal-cli.
-enum Exit : int {
-    kSuccess = 0,
-    kFailed = 1, // an operation gave no result or failed
-    kUsage = 2,  // bad invocation or unusable input
-};
 
 int run(int argc, char** argv);
 

@@ -1,16 +1,20 @@
 #include "app/cli/FileCommands.h"
 
+#include "app/cli/Arguments.h"
 #include "app/cli/CliMain.h"
-#include "app/cli/CliWindow.h"
+#include "app/cli/ExitStatus.h"
 #include "app/cli/KeyInput.h"
+#include "app/cli/ProgressBar.h"
+#include "app/cli/Usage.h"
 #include "log/OperationLog.h"
-#include "operations/Recovery.h"
+#include "operations/FileRun.h"
+#include "operations/RunMessages.h"
+#include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Text.h"
-#include "window/FileDisplay.h"
-#include "window/Operations.h"
 
-#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <unistd.h>
@@ -19,133 +23,161 @@ namespace vornal::cli {
 
 namespace {
 
-// Files from this size up get a progress bar on a terminal.
-constexpr std::uint64_t kProgressFrom = 1 << 20;
+// Set by Ctrl-C or SIGTERM: the run stops at its next piece and puts its file back.
+std::atomic<bool> gCancel = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-int runFiles(std::vector<std::string> args, bool encrypt) {
-    const char* command = encrypt ? "encrypt" : "decrypt";
-    std::vector<std::string> names;
-    if (auto sep = std::find(args.begin(), args.end(), "--"); sep != args.end()) {
-        names.assign(sep + 1, args.end());
-        args.erase(sep, args.end());
-    }
-    std::string error;
-    const auto source = takeKeyOption(args, error);
-    if (!source) {
-        printError(error);
-        return kUsage;
-    }
-    for (const auto& a : args) {
-        if (a.size() > 1 && a[0] == '-') {
-            printError("unknown option " + a);
-            printHint(std::string("see: vornal-cli ") + command + " --help");
-            return kUsage;
+extern "C" void onCancelSignal(int) {
+    gCancel.store(true);
+}
+
+void installCancelHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = onCancelSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+// The services that every file run of one command shares.
+struct Services {
+    PosixFileSystem files;
+    SystemClock clock;
+    HtmlLog log{files, clock, logPath()};
+    RunJournal journal{journalFolder(programFolder())};
+    RunServices run{files, log, journal};
+};
+
+// Tells the user how the run on name ended; answers its exit status.
+int tell(const std::string& name, const FileOutcome& o, Direction direction, bool quiet) {
+    const bool encrypt = direction == Direction::Encrypt;
+    if (o.succeeded()) {
+        if (!quiet) {
+            std::cout << name
+                      << (encrypt ? ": File successfully Encrypted."
+                                  : ": File successfully Decrypted.")
+                      << std::endl;
         }
+        return kSuccess;
     }
-    names.insert(names.begin(), args.begin(), args.end());
-    if (names.empty()) {
-        printError(std::string("no file given; usage: vornal-cli ") + command +
-                   " [KEY OPTION] FILE...");
+    const bool cancelled = o.status == RunStatus::Cancelled ||
+                           (o.status == RunStatus::Failed && o.failure == Failure::Cancelled);
+    const std::u16string message = outcomeMessage(o);
+    if (!message.empty()) {
+        printError(name + ": " + utf16ToUtf8(message));
+    } else if (o.status == RunStatus::Nothing) {
+        printError(name + (encrypt ? ": nothing to encrypt: the file is empty"
+                                   : ": nothing to decrypt: no encrypted words"));
+    }
+    if (const auto kept = keptMessage(o)) {
+        printError(name + ": " + utf16ToUtf8(*kept));
+    }
+    if (cancelled) {
+        printError(name + (o.restored ? ": cancelled; the file is as it was"
+                                      : ": cancelled; the file could not be put back as it was"));
+    }
+    if (o.status == RunStatus::Interrupted || !o.restored) {
+        printHint("put the original back with: vornal-cli recover " + name);
+    }
+    return exitStatus(o);
+}
+
+// Encrypts or decrypts one file; answers its exit status.
+int runOne(Services& services, const std::string& name, SecretUtf16 key, Direction direction,
+           bool quiet) {
+    // The log shows where the file was, whatever the folder the command ran in.
+    std::error_code ec;
+    const std::string absolute = name.empty() ? name : std::filesystem::absolute(name, ec).string();
+    const auto path = utf8ToUtf16(ec ? name : absolute);
+    if (!path) {
+        printError(name + ": the file name is not valid UTF-8");
         return kUsage;
     }
-    KeyResult key = readKey(*source);
+    if (key.empty()) {
+        printError(name + ": " +
+                   (direction == Direction::Encrypt
+                        ? "Please enter a key for encryption. Note that you have to enter 2 "
+                          "times for confirmation."
+                        : "Please enter the Encryption key. Note that you have to enter 2 times "
+                          "for confirmation."));
+        logKeyProblem(services.log, direction, *path, KeyProblem::Missing);
+        return kFailed;
+    }
+    FileRequest request;
+    request.typedPath = *path;
+    request.direction = direction;
+    request.key = std::move(key);
+    request.cancel = &gCancel;
+    FileRun run(services.run, std::move(request));
+    ProgressBar bar(name, ::isatty(STDERR_FILENO) == 1);
+    const FileOutcome outcome = run.run(bar);
+    bar.clear();
+    return tell(name, outcome, direction, quiet);
+}
+
+int runFiles(std::vector<std::string> args, Direction direction) {
+    const std::string command = direction == Direction::Encrypt ? "encrypt" : "decrypt";
+    const auto parsed = parseArguments(std::move(args), command, {.key = true, .quiet = true});
+    if (!parsed) {
+        return kUsage;
+    }
+    if (parsed->help) {
+        std::cout << commandHelp(command);
+        return kSuccess;
+    }
+    const std::vector<std::string>& names = parsed->operands;
+    if (names.empty()) {
+        printError("no file given; usage: vornal-cli " + command + " [OPTION...] FILE...");
+        return kUsage;
+    }
+    KeyResult key = readKey(parsed->key, direction == Direction::Encrypt);
     if (!key.key) {
         printError(key.error);
         return key.exitCode;
     }
 
-    PosixFileSystem files;
-    // The log lives in the program folder; make it on first use so rows are not lost.
+    Services services;
     try {
-        makePrivateFolder(files, programFolder());
-        makePrivateFolder(files, logFolder());
+        // The log lives in the program folder; make it on first use so rows are not lost.
+        makePrivateFolder(services.files, programFolder());
+        makePrivateFolder(services.files, logFolder());
     } catch (const RunError&) {
         // A log that cannot be written never stops an operation.
     }
-    SystemClock clock;
-    HtmlLog log(files, clock, logPath());
-    RunJournal journal(journalFolder(programFolder()));
-    CliWindow window;
-    CliWindow::installCancelHandlers();
-    ProcessState state;
-    // The operations run on this thread; Ctrl-C raises the flag the runs watch.
-    class Foreground : public Background {
-    public:
-        explicit Foreground(Window& w) : w_(w) {}
-        void run(const std::function<void(Window&)>& work) override { work(w_); }
-        const std::atomic<bool>& cancelled() const noexcept override {
-            return CliWindow::cancelFlag();
-        }
-
-    private:
-        Window& w_;
-    } background(window);
-    OperationContext ctx{state, window, {files, log, journal}, background};
-    window.setText(Ctl::txtPass1, key.key->str());
-    window.setText(Ctl::txtPass2, key.key->str());
-
-    bool anyFailed = false;
+    installCancelHandlers();
+    int status = kSuccess;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        // The log shows where the file was, whatever the folder the command ran in.
-        std::error_code ec;
-        const std::string absolute = std::filesystem::absolute(name, ec).string();
-        const auto path = utf8ToUtf16(ec ? name : absolute);
-        if (!path) {
-            printError(name + ": the file name is not valid UTF-8");
-            anyFailed = true;
-            continue;
+        const bool last = i + 1 == names.size();
+        // Every file but the last gets a copy; the last, the key itself.
+        const int fileStatus =
+            runOne(services, names[i], last ? std::move(*key.key) : copyOf(*key.key), direction,
+                   parsed->quiet);
+        if (status == kSuccess) {
+            status = fileStatus;
         }
-        bool large = false;
-        try {
-            large = files.size(pathFromText(typedPath(files, *path))) >= kProgressFrom;
-        } catch (const RunError&) {
-            // The probe reports a file it cannot read.
-        }
-        window.beginFile(name, large && isatty(STDERR_FILENO));
-        window.setText(Ctl::filepath, *path);
-        state.ElapsedStopped = false;
-        if (encrypt) {
-            EncryptCurrent(ctx);
-        } else {
-            DecryptCurrent(ctx);
-        }
-        const bool succeeded = window.succeeded() && !window.failed();
-        // A run that passed its last check before the cancellation came has succeeded.
-        const bool cancelled = CliWindow::cancelled();
-        // A record left for the file: the run could not put it back, or an earlier run
-        // was interrupted and left it so.
-        const bool left = !succeeded && !recordsFor(files, journal, name).empty();
-        if (cancelled && !succeeded) {
-            printError(name + (left ? ": cancelled; the file could not be put back as it was"
-                                    : ": cancelled; the file is as it was"));
-        } else if (!succeeded && !window.failed()) {
-            printError(name + (encrypt ? ": nothing to encrypt: the file is empty"
-                                       : ": nothing to decrypt: no encrypted words"));
-        }
-        if (left) {
-            printHint("put the original back with: vornal-cli recover " + name);
-        }
-        anyFailed = anyFailed || !succeeded;
-        if (cancelled) {
-            if (i + 1 < names.size()) {
-                printError("cancelled; the files after " + name + " were not processed");
-                anyFailed = true;
+        // A run that passed its last check before Ctrl-C came has succeeded; the files
+        // after it are not begun.
+        if (gCancel.load()) {
+            if (!last) {
+                printError("cancelled; the files after " + names[i] + " were not processed");
+            }
+            if (!last || fileStatus != kSuccess) {
+                status = kInterrupted;
             }
             break;
         }
     }
-    return anyFailed ? kFailed : kSuccess;
+    return status;
 }
 
 } // namespace
 
 int encryptFilesCommand(std::vector<std::string> args) {
-    return runFiles(std::move(args), true);
+    return runFiles(std::move(args), Direction::Encrypt);
 }
 
 int decryptFilesCommand(std::vector<std::string> args) {
-    return runFiles(std::move(args), false);
+    return runFiles(std::move(args), Direction::Decrypt);
 }
 
 } // namespace vornal::cli

@@ -1,5 +1,6 @@
 #include "app/cli/KeyInput.h"
 
+#include "app/cli/ExitStatus.h"
 #include "platform/Secrets.h"
 #include "platform/Text.h"
 
@@ -88,7 +89,7 @@ KeyResult fail(std::string error, int exitCode) {
 KeyResult fromUtf8(std::string_view utf8, const char* what) {
     auto key = utf8ToUtf16(utf8);
     if (!key) {
-        return fail(std::string(what) + " is not valid UTF-8", 2);
+        return fail(std::string(what) + " is not valid UTF-8", kUsage);
     }
     KeyResult r;
     r.key.emplace(std::move(*key));
@@ -97,64 +98,19 @@ KeyResult fromUtf8(std::string_view utf8, const char* what) {
 
 } // namespace
 
-std::optional<KeySource> takeKeyOption(std::vector<std::string>& args, std::string& error) {
-    KeySource source;
-    bool seen = false;
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        KeySource::Kind kind;
-        std::string value;
-        bool matched = false;
-        for (auto [flag, k] : {std::pair{std::string("--key-env"), KeySource::Kind::Env},
-                               std::pair{std::string("--key-file"), KeySource::Kind::File}}) {
-            if (a == flag) {
-                if (i + 1 >= args.size()) {
-                    error = flag + " needs a value";
-                    return std::nullopt;
-                }
-                value = args[++i];
-            } else if (a.rfind(flag + "=", 0) == 0) {
-                value = a.substr(flag.size() + 1);
-            } else {
-                continue;
-            }
-            kind = k;
-            matched = true;
-            break;
-        }
-        if (!matched) {
-            rest.push_back(a);
-            continue;
-        }
-        if (seen) {
-            error = "give the key only once (--key-env or --key-file)";
-            return std::nullopt;
-        }
-        if (value.empty()) {
-            error = "the key option needs a non-empty value";
-            return std::nullopt;
-        }
-        seen = true;
-        source.kind = kind;
-        source.name = value;
-    }
-    args = std::move(rest);
-    return source;
+SecretUtf16 copyOf(const SecretUtf16& key) {
+    SecretUtf16 copy;
+    copy.append(key.view());
+    return copy;
 }
 
-bool keyUsesStdin(const KeySource& source) {
-    return source.kind == KeySource::Kind::Prompt ||
-           (source.kind == KeySource::Kind::File && source.name == "-");
-}
-
-KeyResult readKey(const KeySource& source) {
+KeyResult readKey(const KeySource& source, bool confirm) {
     switch (source.kind) {
     case KeySource::Kind::Env: {
         // The value stays in the environment, where the user put it.
         const char* value = std::getenv(source.name.c_str());
         if (!value) {
-            return fail("environment variable " + source.name + " is not set", 2);
+            return fail("environment variable " + source.name + " is not set", kUsage);
         }
         return fromUtf8(value, "the key");
     }
@@ -170,7 +126,8 @@ KeyResult readKey(const KeySource& source) {
             ::close(fd);
         }
         if (error != 0) {
-            return fail("cannot read key file " + source.name + ": " + std::strerror(error), 2);
+            return fail("cannot read key file " + source.name + ": " + std::strerror(error),
+                        kUsage);
         }
         // An empty file is an empty key, refused later like an empty typed one.
         return fromUtf8(line ? line->view() : std::string_view(), "the key");
@@ -179,15 +136,20 @@ KeyResult readKey(const KeySource& source) {
         break;
     }
     if (!isatty(STDIN_FILENO)) {
-        return fail("no key given and standard input is not a terminal", 2);
+        return fail("no key given and standard input is not a terminal", kUsage);
     }
     auto key = readHiddenLine("Enter encryption key: ");
-    auto again = key ? readHiddenLine("Re-enter encryption key: ") : std::nullopt;
-    if (!key || !again) {
-        return fail("no key was typed", 2);
+    if (!key) {
+        return fail("no key was typed", kUsage);
     }
-    if (key->view() != again->view()) {
-        return fail("Encryption keys mismatch. Please re-enter both keys.", 1);
+    if (confirm) {
+        const auto again = readHiddenLine("Re-enter encryption key: ");
+        if (!again) {
+            return fail("no key was typed", kUsage);
+        }
+        if (key->view() != again->view()) {
+            return fail("Encryption keys mismatch. Please re-enter both keys.", kFailed);
+        }
     }
     return fromUtf8(key->view(), "the key");
 }

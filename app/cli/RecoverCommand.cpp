@@ -1,6 +1,9 @@
 #include "app/cli/RecoverCommand.h"
 
+#include "app/cli/Arguments.h"
 #include "app/cli/CliMain.h"
+#include "app/cli/ExitStatus.h"
+#include "app/cli/Usage.h"
 #include "operations/Recovery.h"
 #include "operations/RunMessages.h"
 #include "platform/ProgramFolder.h"
@@ -28,19 +31,21 @@ void listRuns(FileSystem& files, const RunJournal& journal) {
 } // namespace
 
 int recoverCommand(std::vector<std::string> args) {
-    std::vector<std::string> names;
-    bool afterSeparator = false;
-    for (std::string& a : args) {
-        if (!afterSeparator && a == "--") {
-            afterSeparator = true;
-        } else if (!afterSeparator && a.size() > 1 && a[0] == '-') {
-            printError("unknown option " + a);
-            printHint("see: vornal-cli --help");
-            return kUsage;
-        } else {
-            names.push_back(std::move(a));
-        }
+    const auto parsed = parseArguments(std::move(args), "recover", {.quiet = true});
+    if (!parsed) {
+        return kUsage;
     }
+    if (parsed->help) {
+        std::cout << commandHelp("recover");
+        return kSuccess;
+    }
+    const std::vector<std::string>& names = parsed->operands;
+    // Lines for files that are fine now, which --quiet leaves out.
+    const auto done = [&](const std::string& name, const char* what) {
+        if (!parsed->quiet) {
+            std::cout << name << what << '\n';
+        }
+    };
     PosixFileSystem files;
     RunJournal journal(journalFolder(programFolder()));
     if (names.empty()) {
@@ -56,17 +61,17 @@ int recoverCommand(std::vector<std::string> args) {
                 (void)files.lockForRun(name);
             } catch (const RunError&) {
             }
-            std::cout << name << ": Nothing needed putting back.\n";
+            done(name, ": Nothing needed putting back.");
             continue;
         }
         for (const RunRecord& record : records) {
             const RecoveryResult r = recoverRun(files, journal, record);
             switch (r.outcome) {
             case Recovered::PutBack:
-                std::cout << name << ": The original file was put back.\n";
+                done(name, ": The original file was put back.");
                 break;
             case Recovered::NothingToDo:
-                std::cout << name << ": Nothing needed putting back.\n";
+                done(name, ": Nothing needed putting back.");
                 break;
             case Recovered::Busy:
                 printError(name + ": " + utf16ToUtf8(kBusyMessage));

@@ -1,12 +1,14 @@
 #include "app/cli/StringCommands.h"
 
+#include "app/cli/Arguments.h"
 #include "app/cli/CliMain.h"
+#include "app/cli/ExitStatus.h"
 #include "app/cli/KeyInput.h"
-#include "app/cli/TerminalMessages.h"
+#include "app/cli/Usage.h"
 #include "cipher/modAES.h"
+#include "platform/MessageBox.h"
 #include "platform/Text.h"
 
-#include <algorithm>
 #include <iostream>
 #include <optional>
 
@@ -14,47 +16,51 @@ namespace vornal::cli {
 
 namespace {
 
+// The cipher's message boxes, on standard error. It asks no questions.
+class TerminalMessages : public MessageBoxHook {
+public:
+    MsgAnswer messageBox(const std::u16string& prompt, const std::u16string&, MsgButtons,
+                         MsgIcon) override {
+        ++count_;
+        printError(utf16ToUtf8(prompt));
+        return MsgAnswer::Ok;
+    }
+    [[nodiscard]] int count() const noexcept { return count_; }
+
+private:
+    int count_ = 0;
+};
+
 struct Input {
     SecretUtf16 key;
     std::u16string text;
 };
 
 // The key and the text for a string command, or an exit status after reporting why not.
-std::optional<Input> gatherInput(std::vector<std::string> args, const char* command,
-                                 int& exitCode) {
-    // After "--" everything is text, even what looks like an option.
-    std::vector<std::string> positional;
-    if (auto sep = std::find(args.begin(), args.end(), "--"); sep != args.end()) {
-        positional.assign(sep + 1, args.end());
-        args.erase(sep, args.end());
-    }
-    std::string error;
-    const auto source = takeKeyOption(args, error);
-    if (!source) {
-        printError(error);
-        exitCode = kUsage;
+// The key is asked for twice on a terminal only when encrypting.
+std::optional<Input> gatherInput(std::vector<std::string> args, const std::string& command,
+                                 bool encrypt, int& exitCode) {
+    exitCode = kUsage;
+    const auto parsed =
+        parseArguments(std::move(args), command, {.key = true, .dashOperands = true});
+    if (!parsed) {
         return std::nullopt;
     }
-    for (const auto& a : args) {
-        if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            printError("unknown option " + a);
-            printHint(std::string("see: vornal-cli ") + command + " --help");
-            exitCode = kUsage;
-            return std::nullopt;
-        }
+    if (parsed->help) {
+        std::cout << commandHelp(command);
+        exitCode = kSuccess;
+        return std::nullopt;
     }
-    args.insert(args.end(), positional.begin(), positional.end());
-    if (args.size() > 1) {
+    const std::vector<std::string>& operands = parsed->operands;
+    if (operands.size() > 1) {
         printError("too many arguments; quote the text to pass it as one argument");
-        exitCode = kUsage;
         return std::nullopt;
     }
-    if (args.empty() && source->kind == KeySource::Kind::File && source->name == "-") {
+    if (operands.empty() && parsed->key.kind == KeySource::Kind::File && parsed->key.name == "-") {
         printError("the key is read from standard input, so the text must be an argument");
-        exitCode = kUsage;
         return std::nullopt;
     }
-    KeyResult key = readKey(*source);
+    KeyResult key = readKey(parsed->key, encrypt);
     if (!key.key) {
         printError(key.error);
         if (key.exitCode == kUsage) {
@@ -64,22 +70,21 @@ std::optional<Input> gatherInput(std::vector<std::string> args, const char* comm
         return std::nullopt;
     }
     std::string utf8;
-    if (!args.empty()) {
-        utf8 = args[0];
+    if (!operands.empty()) {
+        utf8 = operands[0];
     } else {
+        std::string error;
         auto all = readAllStdin(error);
         if (!all) {
             printError(error);
-            exitCode = kUsage;
             return std::nullopt;
         }
         utf8 = std::move(*all);
     }
     auto text = utf8ToUtf16(utf8);
     if (!text) {
-        printError(args.empty() ? "standard input is not valid UTF-8"
-                                : "the text argument is not valid UTF-8");
-        exitCode = kUsage;
+        printError(operands.empty() ? "standard input is not valid UTF-8"
+                                    : "the text argument is not valid UTF-8");
         return std::nullopt;
     }
     return Input{std::move(*key.key), std::move(*text)};
@@ -89,7 +94,7 @@ std::optional<Input> gatherInput(std::vector<std::string> args, const char* comm
 
 int encryptStringCommand(std::vector<std::string> args) {
     int exitCode = kSuccess;
-    auto input = gatherInput(std::move(args), "encrypt-string", exitCode);
+    auto input = gatherInput(std::move(args), "encrypt-string", true, exitCode);
     if (!input) {
         return exitCode;
     }
@@ -109,7 +114,7 @@ int encryptStringCommand(std::vector<std::string> args) {
 
 int decryptStringCommand(std::vector<std::string> args) {
     int exitCode = kSuccess;
-    auto input = gatherInput(std::move(args), "decrypt-string", exitCode);
+    auto input = gatherInput(std::move(args), "decrypt-string", false, exitCode);
     if (!input) {
         return exitCode;
     }
@@ -121,12 +126,15 @@ int decryptStringCommand(std::vector<std::string> args) {
     TerminalMessages messages;
     const std::u16string text = modAES::DecryptString(input->text, input->key.str(), messages);
     if (text.empty()) {
-        if (messages.count() == 0) {
-            printError(input->text.empty()
-                           ? "nothing to decrypt: the ciphertext is empty"
-                           : "not a ciphertext: expected pairs of hexadecimal digits");
+        if (messages.count() > 0) {
+            return kWrongKey; // "Invalid password" is told
         }
-        return kFailed;
+        if (input->text.empty()) {
+            printError("nothing to decrypt: the ciphertext is empty");
+            return kFailed;
+        }
+        printError("not a ciphertext: expected pairs of hexadecimal digits");
+        return kForeign;
     }
     std::cout << utf16ToUtf8(text) << '\n';
     return kSuccess;

@@ -1,5 +1,5 @@
-// No plain copy of the key is left in vornal-cli's memory when a string command ends, and
-// the process may not dump core. Seen from gdb, stopped as the process exits.
+// No plain copy of the key is left in vornal-cli's memory when a command ends, and the
+// process may not dump core. Seen from gdb, stopped as the process exits.
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -67,7 +67,7 @@ std::string utf16le(const std::string& ascii) {
     return out;
 }
 
-TEST(CliKeyMemory, NoPlainCopyOfTheKeyOutlivesAStringCommand) {
+TEST(CliKeyMemory, NoPlainCopyOfTheKeyOutlivesACommand) {
     const std::string gdb = findOnPath("gdb");
     if (gdb.empty()) {
         GTEST_SKIP() << "gdb is not installed: the key's copies in memory are not checked";
@@ -92,8 +92,15 @@ TEST(CliKeyMemory, NoPlainCopyOfTheKeyOutlivesAStringCommand) {
         std::vector<std::string> args;
         std::string printed; // lies in freed memory at the end, so the dump must show it
     };
-    for (const Case& c : {Case{{"encrypt-string", "--key-file", dir.file("key"), text}, hex},
-                          Case{{"decrypt-string", "--key-file", dir.file("key"), hex}, text}}) {
+    // Two files: the first gets a copy of the key, the second the key itself.
+    const std::string file = dir.file("notes.txt"), second = dir.file("more.txt");
+    test::writeFile(file, text);
+    test::writeFile(second, text);
+    for (const Case& c :
+         {Case{{"encrypt-string", "--key-file", dir.file("key"), text}, hex},
+          Case{{"decrypt-string", "--key-file", dir.file("key"), hex}, text},
+          Case{{"encrypt", "--key-file", dir.file("key"), file, second}, "Encrypted."},
+          Case{{"decrypt", "--key-file", dir.file("key"), file, second}, "Decrypted."}}) {
         SCOPED_TRACE(c.args[0]);
         const auto run = runToExit(gdb, dir, c.args);
         if ((run.out + run.err).find("ptrace: Operation not permitted") != std::string::npos) {
@@ -108,6 +115,9 @@ TEST(CliKeyMemory, NoPlainCopyOfTheKeyOutlivesAStringCommand) {
             const std::string piece = key.substr(at, 12);
             EXPECT_EQ(dump.find(piece), std::string::npos) << "UTF-8 " << piece;
             EXPECT_EQ(dump.find(utf16le(piece)), std::string::npos) << "UTF-16LE " << piece;
+        }
+        if (c.args[0] == "decrypt") {
+            EXPECT_EQ(test::readFile(file) + test::readFile(second), text + text);
         }
         const std::string limits = test::readFile(dir.file("limits"));
         EXPECT_NE(limits.find("Max core file size        0                    0"),
