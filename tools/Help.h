@@ -1,13 +1,14 @@
 #pragma once
 
 #include "tools/DesktopHandlers.h"
-#include "window/model/WindowModel.h"
 
 #include <array>
 #include <optional>
 #include <string>
 
 namespace vornal {
+
+class Window;
 
 // The product's web address, as the encrypted files' marker line gives it.
 inline constexpr const char* kProductAddress = "https://vornal.talmeric.example/";

@@ -29,7 +29,6 @@ public:
     void pause(int ms) override;
     MsgAnswer messageBox(const std::u16string& prompt, const std::u16string& title,
                          MsgButtons buttons, MsgIcon icon) override;
-    bool cancelRequested() const override { return cancel_.load(); }
 
     void SetStatusNeutral() override;
     void SetStatus(const std::u16string& text) override;
@@ -39,6 +38,8 @@ public:
     void ShowSuccess(const std::u16string& message) override;
 
 private:
+    [[nodiscard]] bool cancelRequested() const { return cancel_.load(); }
+
     template <typename F>
     auto onUiThread(F&& f) const {
         using Result = std::invoke_result_t<F&>;

@@ -89,8 +89,6 @@ public:
     virtual void setFocus(Ctl c) = 0;
     // Holds the window for ms milliseconds with what it shows painted.
     virtual void pause(int ms) = 0;
-    // True once the user has asked to stop the running operation.
-    [[nodiscard]] virtual bool cancelRequested() const { return false; }
 
     // Shorthands over state / set.
     [[nodiscard]] std::u16string text(Ctl c) const { return state(c).text; }
