@@ -9,6 +9,7 @@
 #include "tools/Help.h"
 #include "tools/modSysInfo.h"
 #include "window/FileDisplay.h"
+#include "window/FileDrop.h"
 #include "window/FileLists.h"
 #include "window/FilePaths.h"
 #include "window/ImageButton.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -81,6 +83,23 @@ frmVornal::frmVornal(FormServices services)
     titleBar_ = std::make_unique<TitleBar>(
         *this, c_, scale_,
         TitleBar::Commands{[this] { Image2_Click(); }, [this] { Image3_Click(); }});
+    // A file dropped on the window, or on its path or key boxes, loads as a file picked in
+    // the lists does, with the direction its content asks for, while the window is idle in
+    // file mode. Text dropped on a text box stays the box's own.
+    drops_ = std::make_unique<DropTarget>(
+        [this] { return state_.FileMode && !runner_.running(); },
+        [this](const DroppedFile& dropped) {
+            if (!dropped.refusal.empty()) {
+                model_.FlashFailure(dropped.refusal);
+            } else {
+                loadFile(model_, s_.files, {dropped.path.toStdU16String(), std::nullopt, true});
+            }
+        });
+    setAcceptDrops(true);
+    for (QWidget* box : {static_cast<QWidget*>(c_.filepath), static_cast<QWidget*>(c_.txtPass1),
+                         static_cast<QWidget*>(c_.txtPass2), c_.stringpath->viewport()}) {
+        box->installEventFilter(drops_.get());
+    }
     connectControls();
     folders_.fillDrives();
     folders_.startInCurrentFolder();
@@ -318,6 +337,14 @@ void frmVornal::FileList_Click() {
     model_.setText(Ctl::filepath,
                    composeFilePath(c_.FileList->path().toStdU16String(), name.toStdU16String()));
     showFileSizeOrDenied(model_, s_.files);
+}
+
+void frmVornal::dragEnterEvent(QDragEnterEvent* event) {
+    drops_->answerDrag(*event);
+}
+
+void frmVornal::dropEvent(QDropEvent* event) {
+    drops_->drop(*event);
 }
 
 void frmVornal::ElapsedTimer_Timer() {

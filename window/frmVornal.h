@@ -24,6 +24,7 @@
 
 namespace vornal {
 
+class DropTarget;
 class HtmlLog;
 class Launcher;
 class OperationLog;
@@ -114,6 +115,9 @@ protected:
     // Form_QueryUnload: every close request runs the exit command.
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // A file dropped on the window loads as a file picked in the lists does.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -134,6 +138,7 @@ private:
     Controls c_;
     std::unique_ptr<ControlMirror> mirror_;
     std::unique_ptr<TitleBar> titleBar_;
+    std::unique_ptr<DropTarget> drops_;
     FolderLists folders_;
     TwipRect geometryTwips_ = kDesignWindow;
     QRect border_;
