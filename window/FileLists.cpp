@@ -1,17 +1,14 @@
 #include "window/FileLists.h"
 
+#include "window/LocalPaths.h"
+
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QStyle>
 
 namespace vornal {
 
 namespace {
-
-QString decodePath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 constexpr int kPathRole = Qt::UserRole;
 

@@ -3,8 +3,8 @@
 #include "operations/Recovery.h"
 #include "operations/RunMessages.h"
 #include "platform/Text.h"
+#include "window/LocalPaths.h"
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -14,10 +14,6 @@
 namespace vornal {
 
 namespace {
-
-QString pathText(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 QString outcomeText(const RecoveryResult& r) {
     switch (r.outcome) {
@@ -49,7 +45,7 @@ RecoveryDialog::RecoveryDialog(FileSystem& files, RunJournal& journal, std::vect
     text->setWordWrap(true);
     for (const RunRecord& run : runs_) {
         auto* item = new QListWidgetItem(
-            pathText(run.target) +
+            decodePath(run.target) +
                 (run.encrypt ? QStringLiteral(" (encrypting)") : QStringLiteral(" (decrypting)")),
             list_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -79,7 +75,7 @@ void RecoveryDialog::putBack() {
             continue;
         }
         const RecoveryResult result = recoverRun(files_, journal_, runs_[i]);
-        item->setText(pathText(runs_[i].target) + QStringLiteral(": ") + outcomeText(result));
+        item->setText(decodePath(runs_[i].target) + QStringLiteral(": ") + outcomeText(result));
         item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
         item->setData(Qt::CheckStateRole, QVariant());
     }

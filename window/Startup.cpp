@@ -1,7 +1,11 @@
 #include "window/Startup.h"
 
+#include "log/OperationLog.h"
 #include "operations/FileFormat.h"
+#include "operations/TypedPath.h"
 #include "platform/RunError.h"
+#include "window/FileDisplay.h"
+#include "window/Modes.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -20,6 +24,15 @@ void skippingFailure(Step&& step) {
     } catch (const RunError&) {
     } catch (const std::exception&) {
     }
+}
+
+// The direction a file asks for: named alone (a plain path), decryption when it ends
+// encrypted, else encryption; named with a switch, the switch's letter, if any.
+std::optional<char16_t> requestedDirection(const StartupFile& file, const std::string& path) {
+    if (file.plainPath) {
+        return endsEncrypted(path) ? u'd' : u'e';
+    }
+    return file.direction;
 }
 
 } // namespace
@@ -84,6 +97,32 @@ bool endsEncrypted(const std::string& path) {
     }
     ::close(fd);
     return tail.find(kMarkerLine) != std::string::npos;
+}
+
+void loadFile(Window& window, FileSystem& files, const StartupFile& file) {
+    window.setText(Ctl::filepath, file.path);
+    const std::string path = pathFromText(typedPath(files, file.path));
+    if (!FileExists(files, path)) {
+        window.FlashFailure(u"The file you selected could not be found.");
+        return;
+    }
+    // Selecting an option runs its handler; one already selected shows its texts already.
+    const std::optional<char16_t> direction = requestedDirection(file, path);
+    if (direction == u'e') {
+        selectOption(window, Ctl::encryption);
+    } else if (direction == u'd') {
+        selectOption(window, Ctl::decryption);
+    }
+    showFileSizeOrDenied(window, files);
+}
+
+void showFileSizeOrDenied(Window& window, FileSystem& files) {
+    try {
+        ShowFileSize(window, files);
+    } catch (const RunError&) {
+        window.setText(Ctl::labelFileSize, u"File size: N/A");
+        window.FlashFailure(u"Error: Access to file is denied.");
+    }
 }
 
 std::string previousFolderPath(const std::string& programFolder) {

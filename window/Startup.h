@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
+#include "window/model/WindowModel.h"
 
 #include <functional>
 #include <optional>
@@ -42,6 +43,16 @@ parseCommandLine(const std::vector<std::u16string>& arguments,
 // ends every encrypted file even after an editor added a line end. Reads only that much,
 // whatever the size; false when the file cannot be read.
 [[nodiscard]] bool endsEncrypted(const std::string& path);
+
+// Loads a file named on the command line or dropped on the window as a file picked in the
+// lists is loaded: filepath gets the path as given; when it names no file, the not-found
+// message; else the direction asked for is selected and the size shown. A plain path asks
+// for decryption when the file ends encrypted, else for encryption.
+void loadFile(Window& window, FileSystem& files, const StartupFile& file);
+
+// ShowFileSize, or "File size: N/A" and the access message when the file does not open for
+// reading and writing.
+void showFileSizeOrDenied(Window& window, FileSystem& files);
 
 // <program folder>/prevdir.tmp
 [[nodiscard]] std::string previousFolderPath(const std::string& programFolder);

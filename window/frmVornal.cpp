@@ -1,7 +1,5 @@
 #include "window/frmVornal.h"
 
-#include "chrome/GeneralControlModule.h"
-#include "chrome/ImageElement.h"
 #include "chrome/TitleBarPictures.h"
 #include "log/HistoryCommands.h"
 #include "log/OperationLog.h"
@@ -11,40 +9,30 @@
 #include "tools/Help.h"
 #include "tools/modSysInfo.h"
 #include "window/FileDisplay.h"
+#include "window/FileDrop.h"
 #include "window/FileLists.h"
 #include "window/FilePaths.h"
 #include "window/ImageButton.h"
 #include "window/Modes.h"
 #include "window/RecoveryDialog.h"
+#include "window/TitleBar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
 namespace vornal {
 
 namespace {
-
-QString decodePath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-std::string encodePath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 // The elapsed time as the progress panel shows it.
 QString elapsedCaption(float seconds) {
@@ -54,14 +42,6 @@ QString elapsedCaption(float seconds) {
         text += QLatin1Char('s');
     }
     return text;
-}
-
-// The mouse buttons held, as the title bar's handlers count them: 1 left, 2 right, 4 middle.
-std::int16_t heldButtons(const QMouseEvent& event) {
-    const Qt::MouseButtons held = event.buttons();
-    return static_cast<std::int16_t>((held.testFlag(Qt::LeftButton) ? 1 : 0) |
-                                     (held.testFlag(Qt::RightButton) ? 2 : 0) |
-                                     (held.testFlag(Qt::MiddleButton) ? 4 : 0));
 }
 
 // The key code the key boxes' handlers see.
@@ -77,11 +57,6 @@ int keyCode(const QKeyEvent& event) {
     }
 }
 
-// Wayland does not let a window place itself; there the compositor moves it on request.
-bool windowMovesItself() {
-    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
 double screenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
@@ -93,7 +68,8 @@ frmVornal::frmVornal(FormServices services)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), s_(std::move(services)),
       journal_(journalFolder(s_.programFolder)),
       model_(s_.messages, [this](int ms) { s_.pauser.pause(*this, ms); }), scale_(screenDpi()),
-      c_(buildControls(*this, scale_)) {
+      c_(buildControls(*this, scale_)),
+      folders_(*c_.DriveList, *c_.DirList, s_.drives, s_.files, s_.programFolder) {
     setObjectName(QStringLiteral("frmVornal"));
     setAccessibleName(QString::fromStdU16String(kWindowCaption));
     setWindowIcon(TitleBarPictures::windowIcon());
@@ -104,11 +80,29 @@ frmVornal::frmVornal(FormServices services)
         c_.lblElapsed->setText(elapsedCaption(state_.ElapsedSeconds));
         c_.lblElapsed->setVisible(running);
     });
-    setMouseTracking(true);
+    titleBar_ = std::make_unique<TitleBar>(
+        *this, c_, scale_,
+        TitleBar::Commands{[this] { Image2_Click(); }, [this] { Image3_Click(); }});
+    // A file dropped on the window, or on its path or key boxes, loads as a file picked in
+    // the lists does, with the direction its content asks for, while the window is idle in
+    // file mode. Text dropped on a text box stays the box's own.
+    drops_ = std::make_unique<DropTarget>(
+        [this] { return state_.FileMode && !runner_.running(); },
+        [this](const DroppedFile& dropped) {
+            if (!dropped.refusal.empty()) {
+                model_.FlashFailure(dropped.refusal);
+            } else {
+                loadFile(model_, s_.files, {dropped.path.toStdU16String(), std::nullopt, true});
+            }
+        });
+    setAcceptDrops(true);
+    for (QWidget* box : {static_cast<QWidget*>(c_.filepath), static_cast<QWidget*>(c_.txtPass1),
+                         static_cast<QWidget*>(c_.txtPass2), c_.stringpath->viewport()}) {
+        box->installEventFilter(drops_.get());
+    }
     connectControls();
-    connectTitleBar();
-    fillDrives();
-    startInCurrentFolder();
+    folders_.fillDrives();
+    folders_.startInCurrentFolder();
 }
 
 frmVornal::~frmVornal() = default;
@@ -134,7 +128,7 @@ void frmVornal::connectControls() {
     option(c_.decryption, Ctl::decryption, &frmVornal::decryption_Click);
 
     connect(c_.DriveList, &DriveListBox::changed, this, &frmVornal::DriveList_Change);
-    connect(c_.DriveList, &DriveListBox::aboutToPopup, this, &frmVornal::fillDrives);
+    connect(c_.DriveList, &DriveListBox::aboutToPopup, this, [this] { folders_.fillDrives(); });
     connect(c_.DirList, &DirListBox::changed, this, &frmVornal::DirList_Change);
     connect(c_.DirList, &DirListBox::clickedInList, this, &frmVornal::DirList_Click);
     connect(c_.FileList, &FileListBox::fileClicked, this, &frmVornal::FileList_Click);
@@ -146,84 +140,13 @@ void frmVornal::connectControls() {
     connect(c_.btnViewHistory, &QPushButton::clicked, this, &frmVornal::btnViewHistory_Click);
     connect(c_.btnClearHis, &QPushButton::clicked, this, &frmVornal::btnClearHis_Click);
     connect(c_.btnSTART, &QPushButton::clicked, this, &frmVornal::btnSTART_Click);
+    // While an operation runs the start button still takes the pointer: its "Cancel" asks.
+    c_.btnSTART->setProperty(kLiveWhileRunningProperty, true);
     c_.txtPass1->installEventFilter(this);
     c_.txtPass2->installEventFilter(this);
 }
 
-void frmVornal::connectTitleBar() {
-    using namespace GeneralControlModule;
-    // While an operation runs these still take the pointer, so that the window can be
-    // moved, minimised and asked to cancel.
-    for (QWidget* live : {static_cast<QWidget*>(this), static_cast<QWidget*>(c_.Image1),
-                          static_cast<QWidget*>(c_.Label7), static_cast<QWidget*>(c_.Image2),
-                          static_cast<QWidget*>(c_.Image3), static_cast<QWidget*>(c_.TitlebarIco),
-                          static_cast<QWidget*>(c_.Image8), static_cast<QWidget*>(c_.btnSTART)}) {
-        live->setProperty(kLiveWhileRunningProperty, true);
-    }
-    connect(c_.Image1, &ImageElement::pressed, this,
-            [this](QMouseEvent* e) { dragHandlePressed(*e); });
-    connect(c_.Image1, &ImageElement::moved, this, [this](QMouseEvent* e) {
-        dragHandleMoved(*e);
-        hover(kOverNeither); // which is also all the window's own pointer-move handling does
-    });
-    c_.Label7->installEventFilter(this);
-
-    // The pressed picture is in while any button is down; a left click acts.
-    const auto button = [this](ImageElement* image, ImageElement* pressedPicture,
-                               std::int16_t hoverMode, void (frmVornal::*click)()) {
-        connect(image, &ImageElement::pressed, this, [this, image, pressedPicture] {
-            SwapPictures(*image, *pressedPicture, *c_.Image7);
-        });
-        connect(image, &ImageElement::released, this,
-                [this, image, pressedPicture, click](QMouseEvent* e) {
-                    SwapPictures(*image, *pressedPicture, *c_.Image7);
-                    if (e->button() == Qt::LeftButton &&
-                        image->rect().contains(e->position().toPoint())) {
-                        (this->*click)();
-                    }
-                });
-        connect(image, &ImageElement::moved, this, [this, hoverMode] { hover(hoverMode); });
-    };
-    button(c_.Image2, c_.Image6, kOverClose, &frmVornal::Image2_Click);
-    button(c_.Image3, c_.Image5, kOverMinimize, &frmVornal::Image3_Click);
-    connect(c_.Image8, &ImageElement::moved, this, [this] { hover(kOverNeither); });
-    connect(c_.TitlebarIco, &ImageElement::doubleClicked, this, &frmVornal::Image2_Click);
-}
-
-void frmVornal::hover(std::int16_t mode) {
-    GeneralControlModule::UpdateHoverImages(titleBar_, mode, *this);
-}
-
-void frmVornal::dragHandlePressed(const QMouseEvent& event) {
-    const QPointF at = event.position();
-    GeneralControlModule::StartDrag(titleBar_, static_cast<float>(scale_.twips(at.x())),
-                                    static_cast<float>(scale_.twips(at.y())));
-    if (event.button() == Qt::LeftButton && !windowMovesItself() && windowHandle() != nullptr) {
-        windowHandle()->startSystemMove();
-    }
-}
-
-void frmVornal::dragHandleMoved(const QMouseEvent& event) {
-    const QPointF at = event.position();
-    GeneralControlModule::WindowPosition position{static_cast<float>(scale_.twips(x())),
-                                                  static_cast<float>(scale_.twips(y()))};
-    const GeneralControlModule::WindowPosition before = position;
-    GeneralControlModule::DragWindow(titleBar_, position, static_cast<float>(scale_.twips(at.x())),
-                                     static_cast<float>(scale_.twips(at.y())), heldButtons(event));
-    if (position.left != before.left || position.top != before.top) {
-        move(scale_.px(position.left), scale_.px(position.top));
-    }
-}
-
 bool frmVornal::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == c_.Label7) {
-        if (event->type() == QEvent::MouseButtonPress) {
-            dragHandlePressed(static_cast<QMouseEvent&>(*event));
-        } else if (event->type() == QEvent::MouseMove) {
-            dragHandleMoved(static_cast<QMouseEvent&>(*event));
-        }
-        return false;
-    }
     if (event->type() == QEvent::KeyPress) {
         const int code = keyCode(static_cast<QKeyEvent&>(*event));
         if (watched == c_.txtPass1) {
@@ -233,26 +156,6 @@ bool frmVornal::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return false;
-}
-
-void frmVornal::mouseMoveEvent(QMouseEvent* event) {
-    // Moves over other controls reach here too; only the window's own area clears.
-    if (childAt(event->position().toPoint()) == nullptr) {
-        hover(GeneralControlModule::kOverNeither);
-    }
-}
-
-void frmVornal::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    hover(GeneralControlModule::kOverNeither);
-}
-
-void frmVornal::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    // Minimising and restoring count as resizes.
-    if (event->type() == QEvent::WindowStateChange) {
-        hover(GeneralControlModule::kOverNeither);
-    }
 }
 
 OperationContext frmVornal::operationContext() {
@@ -387,26 +290,9 @@ void frmVornal::applyCommandLine(const std::vector<std::u16string>& arguments) {
         parseCommandLine(arguments, [this](const std::u16string& path) {
             return FileExists(s_.files, pathFromText(path));
         });
-    if (!file) {
-        return;
+    if (file) {
+        loadFile(model_, s_.files, *file);
     }
-    model_.setText(Ctl::filepath, file->path);
-    const std::string path = pathFromText(typedPath(s_.files, file->path));
-    if (!FileExists(s_.files, path)) {
-        model_.FlashFailure(u"The file you selected could not be found.");
-        return;
-    }
-    std::optional<char16_t> direction = file->direction;
-    if (file->plainPath) {
-        direction = endsEncrypted(path) ? u'd' : u'e';
-    }
-    // Selecting an option runs its handler; one already selected shows its texts already.
-    if (direction == u'e') {
-        selectOption(model_, Ctl::encryption);
-    } else if (direction == u'd') {
-        selectOption(model_, Ctl::decryption);
-    }
-    showFileSizeOrDenied();
 }
 
 void frmVornal::optFile_Click() {
@@ -425,54 +311,16 @@ void frmVornal::decryption_Click() {
     vornal::decryption_Click(model_);
 }
 
-void frmVornal::fillDrives() {
-    c_.DriveList->setDrives(s_.drives.drives());
-}
-
-void frmVornal::startInCurrentFolder() {
-    const QString folder = QDir::currentPath();
-    const auto drives = c_.DriveList->drives();
-    const auto index = driveOfFolder(drives, encodePath(folder));
-    const QString root = index ? decodePath(drives[*index].root) : QStringLiteral("/");
-    if (!c_.DirList->setPath(folder, root)) {
-        (void)c_.DirList->setPath(root, root);
-    }
-    selectDriveOf(c_.DirList->path());
-}
-
-void frmVornal::selectDriveOf(const QString& folder) {
-    const auto& drives = c_.DriveList->drives();
-    // The drive the folder list is on, else the one that holds the folder.
-    for (std::size_t i = 0; i < drives.size(); ++i) {
-        if (decodePath(drives[i].root) == c_.DirList->root()) {
-            c_.DriveList->selectQuietly(i);
-            return;
-        }
-    }
-    if (const auto index = driveOfFolder(drives, encodePath(folder))) {
-        c_.DriveList->selectQuietly(*index);
-    }
-}
-
 void frmVornal::DriveList_Change() {
-    const std::optional<Drive> drive = c_.DriveList->currentDrive();
-    if (!drive) {
-        return;
-    }
-    const QString root = decodePath(drive->root);
-    const auto remembered = driveFolders_.find(root);
-    const bool moved =
-        (remembered != driveFolders_.end() && c_.DirList->setPath(remembered->second, root)) ||
-        c_.DirList->setPath(root, root);
-    if (!moved) {
+    if (!folders_.showChosenDrive()) {
         model_.FlashFailure(u"Selected device/resource (" +
                             c_.DriveList->currentText().toStdU16String() + u") is unavailable.");
-        selectDriveOf(c_.DirList->path());
+        folders_.selectShownDrive();
     }
 }
 
 void frmVornal::DirList_Change() {
-    driveFolders_[c_.DirList->root()] = c_.DirList->path();
+    folders_.rememberFolder();
     model_.setText(Ctl::DirList, c_.DirList->path().toStdU16String());
     c_.FileList->setPath(c_.DirList->path());
 }
@@ -488,16 +336,15 @@ void frmVornal::FileList_Click() {
     }
     model_.setText(Ctl::filepath,
                    composeFilePath(c_.FileList->path().toStdU16String(), name.toStdU16String()));
-    showFileSizeOrDenied();
+    showFileSizeOrDenied(model_, s_.files);
 }
 
-void frmVornal::showFileSizeOrDenied() {
-    try {
-        ShowFileSize(model_, s_.files);
-    } catch (const RunError&) {
-        model_.setText(Ctl::labelFileSize, u"File size: N/A");
-        model_.FlashFailure(u"Error: Access to file is denied.");
-    }
+void frmVornal::dragEnterEvent(QDragEnterEvent* event) {
+    drops_->answerDrag(*event);
+}
+
+void frmVornal::dropEvent(QDropEvent* event) {
+    drops_->drop(*event);
 }
 
 void frmVornal::ElapsedTimer_Timer() {
@@ -506,22 +353,12 @@ void frmVornal::ElapsedTimer_Timer() {
 }
 
 void frmVornal::RestorePreviousFolder() {
-    const std::optional<std::string> saved = readPreviousFolder(s_.files, s_.programFolder);
-    if (!saved || saved->empty() || saved->front() != '/') {
-        return;
-    }
-    const auto& drives = c_.DriveList->drives();
-    const auto index = driveOfFolder(drives, *saved);
-    if (!index || !c_.DirList->setPath(decodePath(*saved), decodePath(drives[*index].root))) {
-        return; // a folder that is gone leaves the lists as they are
-    }
-    c_.DriveList->selectQuietly(*index);
+    folders_.restoreSavedFolder();
 }
 
 void frmVornal::Command4_Click() {
     try {
-        makePrivateFolder(s_.files, s_.programFolder);
-        writePreviousFolder(s_.files, s_.programFolder, encodePath(c_.DirList->path()));
+        folders_.saveFolder();
     } catch (const RunError&) {
         // The program ends all the same.
     }
@@ -567,28 +404,10 @@ void frmVornal::CenterWindow() {
 }
 
 void frmVornal::ArrangeTitleBar() {
-    // The title label takes the caption and sizes itself to it first.
-    c_.Label7->setText(windowTitle());
-    c_.Label7->adjustSize();
-    TitleBarParts parts;
-    parts.window = geometryTwips_;
-    parts.titleLabel = scale_.twipRect(c_.Label7->geometry());
-    const TitleBarDesign design;
-    parts.strip = design.strip;
-    parts.firstButton = design.closeButton;
-    parts.secondButton = design.secondButton;
-    parts.icon = design.icon;
-    vornal::ArrangeTitleBar(parts, kTitleBarHorizontalShift, kTitleBarVerticalShift,
-                            kTitleBarTitleOffset);
+    const TitleBarParts parts = titleBar_->arrange(geometryTwips_);
     geometryTwips_ = parts.window;
     setFixedSize(scale_.rect(parts.window).size());
     border_ = scale_.rect(parts.border);
-    c_.Image1->setGeometry(scale_.rect(parts.strip));
-    c_.Image2->setGeometry(scale_.rect(parts.firstButton));
-    c_.Image3->setGeometry(scale_.rect(parts.secondButton));
-    c_.TitlebarIco->setGeometry(scale_.rect(parts.icon));
-    c_.TitlebarIco->setPicture(TitleBarPictures::icon());
-    c_.Label7->move(scale_.px(parts.titleLabel.left), scale_.px(parts.titleLabel.top));
     update();
 }
 

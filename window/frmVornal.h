@@ -1,6 +1,5 @@
 #pragma once
 
-#include "chrome/GeneralControlModule.h"
 #include "operations/Engine.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
@@ -9,6 +8,7 @@
 #include "platform/RunJournal.h"
 #include "platform/SettingsStore.h"
 #include "window/ControlMirror.h"
+#include "window/FolderLists.h"
 #include "window/FormDesign.h"
 #include "window/FormModel.h"
 #include "window/OperationRunner.h"
@@ -18,18 +18,19 @@
 #include "window/State.h"
 
 #include <QWidget>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vornal {
 
+class DropTarget;
 class HtmlLog;
 class Launcher;
 class OperationLog;
 class Registry;
 class Shell;
+class TitleBar;
 struct Desktop;
 
 // What the auxiliary buttons work with: the tools and the log. Without them (tests of the
@@ -103,6 +104,7 @@ public:
     // The title bar's close command: the exit command, or while a run shows "Cancel" the
     // start command's question.
     void Image2_Click();
+    // The title bar's minimise command.
     void Image3_Click();
     // The desktop session ends (logout, SIGTERM): a close request that asks nothing. Idle,
     // the exit command runs; during a run, the run stops as a confirmed cancellation stops
@@ -113,28 +115,18 @@ protected:
     // Form_QueryUnload: every close request runs the exit command.
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    // A file dropped on the window loads as a file picked in the lists does.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void connectTitleBar();
     OperationContext operationContext();
     StartCommandHooks startHooks();
-    void dragHandlePressed(const QMouseEvent& event);
-    void dragHandleMoved(const QMouseEvent& event);
-    void hover(std::int16_t mode);
     void connectControls();
-    void fillDrives();
-    void startInCurrentFolder();
     void CenterWindow();
     void ArrangeTitleBar();
     void applyCommandLine(const std::vector<std::u16string>& arguments);
-    // ShowFileSize, or "File size: N/A" and the access message when the file cannot be
-    // opened for reading and writing.
-    void showFileSizeOrDenied();
-    void selectDriveOf(const QString& folder);
     // Offers to put back the files of interrupted runs (only that at path, when given).
     void offerRecovery(const std::string& path = {});
 
@@ -145,12 +137,12 @@ private:
     TwipScale scale_;
     Controls c_;
     std::unique_ptr<ControlMirror> mirror_;
+    std::unique_ptr<TitleBar> titleBar_;
+    std::unique_ptr<DropTarget> drops_;
+    FolderLists folders_;
     TwipRect geometryTwips_ = kDesignWindow;
     QRect border_;
-    // The folder last shown on each drive, by the drive's root.
-    std::map<QString, QString> driveFolders_;
     OperationRunner runner_{*this, model_};
-    GeneralControlModule::TitleBarState titleBar_;
     bool endRequested_ = false;  // the user confirmed ending the program mid-run
     bool closePending_ = false;  // a close request waits for the run to end
     bool sessionEnding_ = false; // the session ends: the run stops, then the exit command

@@ -1,9 +1,15 @@
 // The drive, folder and file lists: how they follow each other, the path a picked file
-// gives, its size, and the elapsed-time counter shown while an operation runs.
+// gives, its size, a file dropped on the window, and the elapsed-time counter shown while an
+// operation runs.
+#include "operations/FileFormat.h"
 #include "tests/window/FormFixture.h"
+#include "window/FileDisplay.h"
+#include "window/FileDrop.h"
 #include "window/FilePaths.h"
 
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <filesystem>
 
 namespace vornal::test {
@@ -44,6 +50,23 @@ protected:
         emit dirList()->itemDoubleClicked(items.front(), 0);
     }
     QString drivePath() const { return QString::fromStdString(drive.path()); }
+    QUrl url(const char* name) const {
+        return QUrl::fromLocalFile(QString::fromStdString(drive.file(name)));
+    }
+    // Drags these onto a widget and drops them there, as a file manager does; answers
+    // whether the window took the drop.
+    static bool drop(QWidget* on, const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(QUrl::toStringList(urls).join('\n'));
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(QPoint(2, 2), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &enter);
+        QDropEvent drop(QPointF(2, 2), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &drop);
+        QCoreApplication::processEvents(); // the window takes a drop once it is over
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+    }
 };
 
 // The file list follows the folder list: every name, hidden files left out, sorted
@@ -94,6 +117,45 @@ TEST_F(FileSelection, PickingAFileFillsThePathAndShowsItsSize) {
     clickFile(QStringLiteral("inner.txt"));
     EXPECT_EQ(text("filepath").toStdString(), drive.path() + "/sub/inner.txt");
     EXPECT_EQ(text("labelFileSize"), "File size: 5 bytes");
+}
+
+// On the window or on the path box (where a file is not text), in the direction the file's
+// content asks for. A folder, several files or another computer's file flash a refusal; in
+// string mode no file is taken, not even as text.
+TEST_F(FileSelection, AFileDroppedOnTheWindowLoadsAsAPickedOneDoes) {
+    const std::string secret = drive.file("secret.txt");
+    writeFile(secret, std::string(900, 'A') + ":\r" + std::string(kMarkerLine) + "\n");
+    EXPECT_TRUE(drop(form.get(), {url("secret.txt")}));
+    EXPECT_EQ(text("filepath").toStdString(), secret);
+    EXPECT_EQ(text("labelFileSize").toStdU16String(), fileSizeText(readFile(secret).size()));
+    EXPECT_TRUE(get<QRadioButton>("decryption")->isChecked());
+    EXPECT_TRUE(drop(get("filepath"), {url("b.txt")}));
+    EXPECT_EQ(text("filepath").toStdString(), drive.file("b.txt"));
+    EXPECT_EQ(text("labelFileSize"), "File size: 11 bytes");
+    EXPECT_TRUE(get<QRadioButton>("encryption")->isChecked());
+    EXPECT_TRUE(pauser.looks.empty());
+
+    const std::pair<QList<QUrl>, const char16_t*> refused[] = {
+        {{url("sub")}, kDropFolderMessage},
+        {{url("A.txt"), url("b.txt")}, kDropSeveralMessage},
+        {{QUrl(QStringLiteral("https://example.org/b.txt"))}, kDropRemoteMessage},
+    };
+    for (const auto& [urls, message] : refused) {
+        pauser.looks.clear();
+        EXPECT_TRUE(drop(form.get(), urls));
+        EXPECT_EQ(pauser.looks, flashLooks(message));
+        EXPECT_EQ(text("filepath").toStdString(), drive.file("b.txt"));
+    }
+
+    get<QRadioButton>("optString")->click();
+    pauser.looks.clear();
+    auto* words = get<QPlainTextEdit>("stringpath");
+    for (QWidget* on : {static_cast<QWidget*>(form.get()), words->viewport()}) {
+        EXPECT_FALSE(drop(on, {url("b.txt")}));
+    }
+    EXPECT_EQ(text("filepath"), "");
+    EXPECT_EQ(words->toPlainText(), "");
+    EXPECT_TRUE(pauser.looks.empty());
 }
 
 TEST_F(FileSelection, AnUnavailableDriveFlashesAndTheListsStayOnThePreviousDrive) {

@@ -54,6 +54,12 @@ TEST_F(TitleBar, HoveringMakesOneButtonHotAndLeavingPutsItBack) {
     moveOver("Image2");
     moveOver("Image8");
     EXPECT_EQ(shown(), normal());
+    moveOver("Image3");
+    const QPoint corner(form->width() - 2, form->height() - 2); // the window's own area
+    QMouseEvent e(QEvent::MouseMove, corner, form->mapToGlobal(corner), Qt::NoButton, Qt::NoButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &e);
+    EXPECT_EQ(shown(), normal());
     EXPECT_EQ(picture("Image9"), pictures::minimiseHot());
     EXPECT_EQ(picture("Image10"), pictures::closeHot());
 }
