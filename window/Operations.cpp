@@ -123,6 +123,20 @@ void errorPath(OperationContext& ctx, const std::u16string& message, const FileO
     w.setPointer(Pointer::Default);
 }
 
+// Step 9 of both operations, on success: the progress finished and reset, the counter
+// stopped (decryption also disables its timer), the green panel.
+void successSteps(OperationContext& ctx, Direction direction, const char16_t* message) {
+    Window& w = ctx.window;
+    w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
+    w.ResetProgress();
+    ctx.state.ElapsedStopped = true;
+    w.setInterval(Ctl::ElapsedTimer, 0);
+    if (direction == Direction::Decrypt) {
+        w.setEnabled(Ctl::ElapsedTimer, false);
+    }
+    w.ShowSuccess(message);
+}
+
 // Step 10 of both operations. A file the run was refused leaves the size shown as it is.
 void finalSteps(OperationContext& ctx, bool fileMode, const std::u16string& result,
                 const std::u16string& runningStatus, bool refused) {
@@ -271,12 +285,9 @@ void EncryptCurrent(OperationContext& ctx) {
         succeeded = !result.empty();
     }
     if (succeeded) {
-        w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
-        w.ResetProgress();
-        st.ElapsedStopped = true;
-        w.setInterval(Ctl::ElapsedTimer, 0);
-        w.ShowSuccess(fileMode ? u"File successfully Encrypted."
-                               : u"String successfully Encrypted.");
+        successSteps(ctx, Direction::Encrypt,
+                     fileMode ? u"File successfully Encrypted."
+                              : u"String successfully Encrypted.");
     }
     try {
         finalSteps(ctx, fileMode, result, running, refused);
@@ -323,13 +334,9 @@ void DecryptCurrent(OperationContext& ctx) {
         succeeded = !result.empty();
     }
     if (succeeded) {
-        w.setValue(Ctl::ProgressBar2, w.value(Ctl::ProgressBar2) + 5);
-        w.ResetProgress();
-        st.ElapsedStopped = true;
-        w.setInterval(Ctl::ElapsedTimer, 0);
-        w.setEnabled(Ctl::ElapsedTimer, false);
-        w.ShowSuccess(fileMode ? u"File successfully Decrypted."
-                               : u"String successfully Decrypted.");
+        successSteps(ctx, Direction::Decrypt,
+                     fileMode ? u"File successfully Decrypted."
+                              : u"String successfully Decrypted.");
     }
     // Decryption has no error path of its own after its run: a size that cannot be read
     // again is shown as unknown.
