@@ -76,23 +76,6 @@ void PatternRemover::finish() {
     }
 }
 
-PatternFinder::PatternFinder(std::string_view pattern)
-    : pattern_(pattern), searcher_(pattern_.begin(), pattern_.end()) {}
-
-void PatternFinder::push(std::string_view piece) {
-    if (found_) {
-        return;
-    }
-    carry_.append(piece);
-    if (findIn(carry_, 0, searcher_) != std::string_view::npos) {
-        found_ = true;
-        carry_.clear();
-        return;
-    }
-    const std::size_t keep = std::min(carry_.size(), pattern_.size() - 1);
-    carry_.erase(0, carry_.size() - keep);
-}
-
 BlankTrimmer::BlankTrimmer(Sink out) : out_(std::move(out)) {}
 
 void BlankTrimmer::emit(std::string_view bytes) {
@@ -124,53 +107,6 @@ void BlankTrimmer::push(std::string_view piece) {
     }
     emit(piece.substr(0, last + 1));
     heldBlanks_ = piece.size() - last - 1;
-}
-
-Splitter::Splitter(std::string_view separator, Events events)
-    : separator_(separator), events_(std::move(events)) {}
-
-void Splitter::push(std::string_view piece) {
-    if (piece.empty()) {
-        return;
-    }
-    if (pendingFirst_) {
-        pendingFirst_ = false;
-        if (piece[0] == separator_[1]) {
-            events_.end();
-            piece.remove_prefix(1);
-        } else {
-            // The byte held back was text after all.
-            events_.bytes(std::string_view(separator_).substr(0, 1));
-        }
-    }
-    std::size_t pos = 0;
-    while (pos < piece.size()) {
-        const std::size_t at = piece.find(separator_, pos);
-        if (at == std::string_view::npos) {
-            break;
-        }
-        if (at > pos) {
-            events_.bytes(piece.substr(pos, at - pos));
-        }
-        events_.end();
-        pos = at + separator_.size();
-    }
-    std::size_t tailEnd = piece.size();
-    if (separator_.size() == 2 && tailEnd > pos && piece[tailEnd - 1] == separator_[0]) {
-        pendingFirst_ = true; // it may begin a separator that the next piece completes
-        --tailEnd;
-    }
-    if (tailEnd > pos) {
-        events_.bytes(piece.substr(pos, tailEnd - pos));
-    }
-}
-
-void Splitter::finish() {
-    if (pendingFirst_) {
-        pendingFirst_ = false;
-        events_.bytes(std::string_view(separator_).substr(0, 1));
-    }
-    events_.end();
 }
 
 } // namespace vornal

@@ -4,6 +4,7 @@
 #include "app/cli/StringCommands.h"
 #include "app/cli/TerminalMessages.h"
 #include "cipher/Rijndael256Engine.h"
+#include "operations/ByteCodes.h"
 #include "platform/Text.h"
 
 #include <iostream>
@@ -96,9 +97,10 @@ int run(int argc, char** argv) {
         return kSuccess;
     }
     if (command == "--version") {
-        // The cipher line tells which block engine this processor gets.
+        // Which block engine and which byte conversions this processor gets.
         std::cout << "vornal-cli (Vornal Encryption) 2.5a\n"
-                  << "cipher: " << chosenEngineName() << "\n";
+                  << "cipher: " << chosenEngineName() << "\n"
+                  << "conversions: " << byteCodesName(byteCodes().level) << "\n";
         return kSuccess;
     }
     if (command == "encrypt-string") {
