@@ -98,6 +98,21 @@ std::size_t countSeparatorsPlain(const char* text, std::size_t n, char before) n
     return count;
 }
 
+std::size_t findPlain(std::string_view text, std::string_view pattern) noexcept {
+    return text.find(pattern);
+}
+
+std::size_t firstWhole(std::string_view text, std::string_view pattern, std::size_t at,
+                       std::uint64_t mask) noexcept {
+    for (; mask != 0; mask &= mask - 1) {
+        const std::size_t place = at + static_cast<unsigned>(__builtin_ctzll(mask));
+        if (std::memcmp(text.data() + place + 1, pattern.data() + 1, pattern.size() - 2) == 0) {
+            return place;
+        }
+    }
+    return std::string_view::npos;
+}
+
 std::size_t frameField(const char* field, std::size_t n, std::uint8_t* frame,
                        Widen widen) noexcept {
     const std::size_t T = AES::framedSize(2 * n);
@@ -189,24 +204,10 @@ Decoding decodePartsPlain(std::string_view text, std::uint8_t* frames, std::size
 
 Texts writeTextsPlain(const std::uint8_t* frames, const std::uint32_t* blocks, std::size_t parts,
                       bool blankFirst, char* out) noexcept {
-    Texts r;
-    for (; r.parts < parts; ++r.parts) {
-        if (r.parts > 0 || blankFirst) {
-            out[r.chars++] = ' ';
-        }
-        const std::size_t total = 32 * std::size_t{blocks[r.parts]};
-        if (total == 0) {
-            continue;
-        }
-        const std::size_t chars = textOfPart(frames, total, out + r.chars, narrowTo1252Plain);
-        if (chars == kNotText) {
-            r.failed = true;
-            break;
-        }
-        r.chars += chars;
-        frames += total;
-    }
-    return r;
+    return writeTextsWith(frames, blocks, parts, blankFirst, out,
+                          [](const std::uint8_t* frame, std::size_t total, char* text) {
+                              return textOfPart(frame, total, text, narrowTo1252Plain);
+                          });
 }
 
 // ---- SSE2 ----
@@ -330,54 +331,65 @@ std::size_t countByteSse2(const char* text, std::size_t n, char c) noexcept {
     return count + countBytePlain(text + i, n - i, c);
 }
 
+// Sixteen bytes at a time.
+struct Sse2Window {
+    static constexpr std::size_t kWidth = 16;
+    static std::uint64_t equal(const char* p, char c) noexcept {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(p), _mm_set1_epi8(c))));
+    }
+};
+
 std::size_t findByteSse2(const char* text, std::size_t n, char c, std::uint32_t* at,
                          std::size_t max) noexcept {
-    const __m128i wanted = _mm_set1_epi8(c);
-    std::size_t found = 0;
     std::size_t i = 0;
-    for (; i + 16 <= n && max - found >= 16; i += 16) {
-        auto mask =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(text + i), wanted)));
-        for (; mask != 0; mask &= mask - 1) {
-            at[found++] =
-                static_cast<std::uint32_t>(i + static_cast<unsigned>(__builtin_ctz(mask)));
-        }
-    }
-    const std::size_t rest = findBytePlain(text + i, n - i, c, at + found, max - found);
-    for (std::size_t k = found; k < found + rest; ++k) {
-        at[k] += static_cast<std::uint32_t>(i);
-    }
-    return found + rest;
+    const std::size_t found = findBytesIn<Sse2Window>(text, n, c, at, max, i);
+    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
 }
 
 std::size_t countSeparatorsSse2(const char* text, std::size_t n, char before) noexcept {
-    std::size_t count = 0;
     std::size_t i = 0;
-    unsigned carry = before == kPieceEnd[0] ? 1 : 0; // a ":" just before the next 16 bytes
-    for (; i + 16 <= n; i += 16) {
-        const __m128i x = load(text + i);
-        const auto colons = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(kPieceEnd[0]))));
-        const auto returns = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(kPieceEnd[1]))));
-        count += static_cast<std::size_t>(__builtin_popcount(returns & (colons << 1 | carry)));
-        carry = colons >> 15;
-    }
+    const std::size_t count = countSeparatorsIn<Sse2Window>(text, n, before, i);
     return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+}
+
+std::size_t findSse2(std::string_view text, std::string_view pattern) noexcept {
+    std::size_t i = 0;
+    const std::size_t at = findIn<Sse2Window>(text, pattern, i);
+    return at != std::string_view::npos ? at : findRest(text, pattern, i);
 }
 
 } // namespace
 
 constinit const ByteCodes kPlain = {
-    ByteCodeLevel::Plain, encodeHexPlain,   decodeHexPlain,   widen1252Plain,
-    narrowTo1252Plain,    countBytePlain,   findBytePlain,    countSeparatorsPlain,
-    frameFieldsPlain,     writePiecesPlain, decodePartsPlain, writeTextsPlain,
+    .level = ByteCodeLevel::Plain,
+    .encodeHex = encodeHexPlain,
+    .decodeHex = decodeHexPlain,
+    .widen1252 = widen1252Plain,
+    .narrowTo1252 = narrowTo1252Plain,
+    .countByte = countBytePlain,
+    .findByte = findBytePlain,
+    .countSeparators = countSeparatorsPlain,
+    .find = findPlain,
+    .frameFields = frameFieldsPlain,
+    .writePieces = writePiecesPlain,
+    .decodeParts = decodePartsPlain,
+    .writeTexts = writeTextsPlain,
 };
 
 constinit const ByteCodes kSse2 = {
-    ByteCodeLevel::Sse2, encodeHexSse2,    decodeHexSse2,    widen1252Sse2,
-    narrowTo1252Sse2,    countByteSse2,    findByteSse2,     countSeparatorsSse2,
-    frameFieldsPlain,    writePiecesPlain, decodePartsPlain, writeTextsPlain,
+    .level = ByteCodeLevel::Sse2,
+    .encodeHex = encodeHexSse2,
+    .decodeHex = decodeHexSse2,
+    .widen1252 = widen1252Sse2,
+    .narrowTo1252 = narrowTo1252Sse2,
+    .countByte = countByteSse2,
+    .findByte = findByteSse2,
+    .countSeparators = countSeparatorsSse2,
+    .find = findSse2,
+    .frameFields = frameFieldsPlain,
+    .writePieces = writePiecesPlain,
+    .decodeParts = decodePartsPlain,
+    .writeTexts = writeTextsPlain,
 };
 
 } // namespace bytecodes

@@ -70,6 +70,8 @@ struct ByteCodes {
     // How many separators (":" then a carriage return) end in the n bytes at text, the byte
     // before them being before.
     std::size_t (*countSeparators)(const char* text, std::size_t n, char before) noexcept;
+    // Where pattern, of two bytes or more, first occurs in text; npos when nowhere.
+    std::size_t (*find)(std::string_view text, std::string_view pattern) noexcept;
 
     // Frames the fields at the start of text, each ended by a blank, for the cipher: the
     // length of its UTF-16LE form (32 bits, little-endian), that form, zero bytes up to

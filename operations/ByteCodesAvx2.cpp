@@ -16,6 +16,8 @@
 
 #define VORNAL_AVX2 __attribute__((target("avx2,popcnt")))
 #define VORNAL_AVX2_INLINE [[gnu::always_inline]] VORNAL_AVX2 inline
+// For the scans of ByteCodesLevels.h: their windows' instructions are inlined here.
+#define VORNAL_AVX2_FLAT __attribute__((target("avx2,popcnt"), flatten))
 
 namespace vornal::bytecodes {
 
@@ -126,18 +128,6 @@ VORNAL_AVX2_INLINE unsigned matches(const char* text, std::size_t size, std::siz
     return m;
 }
 
-VORNAL_AVX2_INLINE std::size_t findBytes(const char* text, std::size_t n, char c, std::uint32_t* at,
-                                         std::size_t max) {
-    const __m256i wanted = _mm256_set1_epi8(c);
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < n && found < max; i += 32) {
-        for (unsigned m = matches(text, n, i, wanted, c); m != 0 && found < max; m &= m - 1) {
-            at[found++] = static_cast<std::uint32_t>(i + static_cast<unsigned>(__builtin_ctz(m)));
-        }
-    }
-    return found;
-}
-
 VORNAL_AVX2 void encodeHexAvx2(const std::uint8_t* bytes, std::size_t n, char* out) noexcept {
     std::size_t i = 0;
     for (; i + 32 <= n; i += 32) {
@@ -183,43 +173,39 @@ VORNAL_AVX2 bool narrowTo1252Avx2(const std::uint8_t* utf16le, std::size_t n, ch
     return narrowTo1252Plain(utf16le + 2 * i, n - i, out + i);
 }
 
-VORNAL_AVX2 std::size_t countByteAvx2(const char* text, std::size_t n, char c) noexcept {
-    const __m256i wanted = _mm256_set1_epi8(c);
-    std::size_t count = 0;
-    std::size_t i = 0;
-    while (i + 32 <= n) {
-        // Each byte of the sum counts at most 255 matches before it is added up.
-        __m256i sums = _mm256_setzero_si256();
-        for (int k = 0; k < 255 && i + 32 <= n; ++k, i += 32) {
-            sums = _mm256_sub_epi8(sums, _mm256_cmpeq_epi8(load256(text + i), wanted));
-        }
-        const __m256i quarters = _mm256_sad_epu8(sums, _mm256_setzero_si256());
-        alignas(32) std::uint64_t q[4];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(q), quarters);
-        count += q[0] + q[1] + q[2] + q[3];
+// 32 bytes at a time.
+struct Avx2Window {
+    static constexpr std::size_t kWidth = 32;
+    VORNAL_AVX2 static std::uint64_t equal(const char* p, char c) noexcept {
+        return static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(load256(p), _mm256_set1_epi8(c))));
     }
+};
+
+VORNAL_AVX2_FLAT std::size_t countByteAvx2(const char* text, std::size_t n, char c) noexcept {
+    std::size_t i = 0;
+    const std::size_t count = countBytesIn<Avx2Window>(text, n, c, i);
     return count + countBytePlain(text + i, n - i, c);
 }
 
-VORNAL_AVX2 std::size_t findByteAvx2(const char* text, std::size_t n, char c, std::uint32_t* at,
-                                     std::size_t max) noexcept {
-    return findBytes(text, n, c, at, max);
+VORNAL_AVX2_FLAT std::size_t findByteAvx2(const char* text, std::size_t n, char c,
+                                          std::uint32_t* at, std::size_t max) noexcept {
+    std::size_t i = 0;
+    const std::size_t found = findBytesIn<Avx2Window>(text, n, c, at, max, i);
+    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
 }
 
-VORNAL_AVX2 std::size_t countSeparatorsAvx2(const char* text, std::size_t n, char before) noexcept {
-    std::size_t count = 0;
+VORNAL_AVX2_FLAT std::size_t countSeparatorsAvx2(const char* text, std::size_t n,
+                                                 char before) noexcept {
     std::size_t i = 0;
-    unsigned carry = before == kPieceEnd[0] ? 1 : 0; // a ":" just before the next 32 bytes
-    for (; i + 32 <= n; i += 32) {
-        const __m256i x = load256(text + i);
-        const auto colons = static_cast<unsigned>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(x, _mm256_set1_epi8(kPieceEnd[0]))));
-        const auto returns = static_cast<unsigned>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(x, _mm256_set1_epi8(kPieceEnd[1]))));
-        count += static_cast<std::size_t>(__builtin_popcount(returns & (colons << 1 | carry)));
-        carry = colons >> 31;
-    }
+    const std::size_t count = countSeparatorsIn<Avx2Window>(text, n, before, i);
     return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+}
+
+VORNAL_AVX2_FLAT std::size_t findAvx2(std::string_view text, std::string_view pattern) noexcept {
+    std::size_t i = 0;
+    const std::size_t at = findIn<Avx2Window>(text, pattern, i);
+    return at != std::string_view::npos ? at : findRest(text, pattern, i);
 }
 
 // A field of 1 to 14 characters, whose framing is one block, with 2 bytes readable before
@@ -336,7 +322,7 @@ namespace {
 // The text of a part of one block, written with up to 16 bytes of scratch after it: the
 // block holds the length field, up to 14 characters and zero padding, all of which go
 // through one vector.
-VORNAL_AVX2_INLINE std::size_t textOfBlock(const std::uint8_t* frame, char* out) {
+VORNAL_AVX2 std::size_t textOfBlock(const std::uint8_t* frame, char* out) {
     const auto L = static_cast<std::int32_t>(load32le(frame));
     if (!isPieceLength(L, 32)) {
         return kNotText;
@@ -357,34 +343,29 @@ VORNAL_AVX2_INLINE std::size_t textOfBlock(const std::uint8_t* frame, char* out)
 
 } // namespace
 
-VORNAL_AVX2 Texts writeTextsAvx2(const std::uint8_t* frames, const std::uint32_t* blocks,
-                                 std::size_t parts, bool blankFirst, char* out) noexcept {
-    Texts r;
-    for (; r.parts < parts; ++r.parts) {
-        if (r.parts > 0 || blankFirst) {
-            out[r.chars++] = ' ';
-        }
-        const std::size_t total = 32 * std::size_t{blocks[r.parts]};
-        if (total == 0) {
-            continue;
-        }
-        const std::size_t chars = total == 32
-                                      ? textOfBlock(frames, out + r.chars)
-                                      : textOfPart(frames, total, out + r.chars, narrowTo1252Avx2);
-        if (chars == kNotText) {
-            r.failed = true;
-            break;
-        }
-        r.chars += chars;
-        frames += total;
-    }
-    return r;
+VORNAL_AVX2_FLAT Texts writeTextsAvx2(const std::uint8_t* frames, const std::uint32_t* blocks,
+                                      std::size_t parts, bool blankFirst, char* out) noexcept {
+    return writeTextsWith(frames, blocks, parts, blankFirst, out,
+                          [](const std::uint8_t* frame, std::size_t total, char* text) {
+                              return total == 32 ? textOfBlock(frame, text)
+                                                 : textOfPart(frame, total, text, narrowTo1252Avx2);
+                          });
 }
 
 constinit const ByteCodes kAvx2 = {
-    ByteCodeLevel::Avx2, encodeHexAvx2,   decodeHexAvx2,   widen1252Avx2,
-    narrowTo1252Avx2,    countByteAvx2,   findByteAvx2,    countSeparatorsAvx2,
-    frameFieldsAvx2,     writePiecesAvx2, decodePartsAvx2, writeTextsAvx2,
+    .level = ByteCodeLevel::Avx2,
+    .encodeHex = encodeHexAvx2,
+    .decodeHex = decodeHexAvx2,
+    .widen1252 = widen1252Avx2,
+    .narrowTo1252 = narrowTo1252Avx2,
+    .countByte = countByteAvx2,
+    .findByte = findByteAvx2,
+    .countSeparators = countSeparatorsAvx2,
+    .find = findAvx2,
+    .frameFields = frameFieldsAvx2,
+    .writePieces = writePiecesAvx2,
+    .decodeParts = decodePartsAvx2,
+    .writeTexts = writeTextsAvx2,
 };
 
 } // namespace vornal::bytecodes

@@ -11,6 +11,8 @@
 
 #define VORNAL_AVX512 __attribute__((target("avx512f,avx512bw,avx2,popcnt")))
 #define VORNAL_AVX512_INLINE [[gnu::always_inline]] VORNAL_AVX512 inline
+// For the scans of ByteCodesLevels.h: their windows' instructions are inlined here.
+#define VORNAL_AVX512_FLAT __attribute__((target("avx512f,avx512bw,avx2,popcnt"), flatten))
 
 namespace vornal::bytecodes {
 
@@ -107,60 +109,57 @@ VORNAL_AVX512 bool narrowTo1252Avx512(const std::uint8_t* utf16le, std::size_t n
     return kAvx2.narrowTo1252(utf16le + 2 * i, n - i, out + i);
 }
 
-VORNAL_AVX512 std::size_t countByteAvx512(const char* text, std::size_t n, char c) noexcept {
-    const __m512i wanted = _mm512_set1_epi8(c);
-    std::size_t count = 0;
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        count += static_cast<std::size_t>(
-            __builtin_popcountll(_mm512_cmpeq_epi8_mask(load512(text + i), wanted)));
+// 64 bytes at a time.
+struct Avx512Window {
+    static constexpr std::size_t kWidth = 64;
+    VORNAL_AVX512 static std::uint64_t equal(const char* p, char c) noexcept {
+        return _mm512_cmpeq_epi8_mask(load512(p), _mm512_set1_epi8(c));
     }
+};
+
+VORNAL_AVX512_FLAT std::size_t countByteAvx512(const char* text, std::size_t n, char c) noexcept {
+    std::size_t i = 0;
+    const std::size_t count = countBytesIn<Avx512Window>(text, n, c, i);
     return count + kAvx2.countByte(text + i, n - i, c);
 }
 
-VORNAL_AVX512 std::size_t findByteAvx512(const char* text, std::size_t n, char c, std::uint32_t* at,
-                                         std::size_t max) noexcept {
-    const __m512i wanted = _mm512_set1_epi8(c);
-    std::size_t found = 0;
+VORNAL_AVX512_FLAT std::size_t findByteAvx512(const char* text, std::size_t n, char c,
+                                              std::uint32_t* at, std::size_t max) noexcept {
     std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        auto mask = static_cast<std::uint64_t>(_mm512_cmpeq_epi8_mask(load512(text + i), wanted));
-        for (; mask != 0; mask &= mask - 1) {
-            if (found == max) {
-                return found;
-            }
-            at[found++] =
-                static_cast<std::uint32_t>(i + static_cast<unsigned>(__builtin_ctzll(mask)));
-        }
-    }
-    const std::size_t rest = kAvx2.findByte(text + i, n - i, c, at + found, max - found);
-    for (std::size_t k = found; k < found + rest; ++k) {
-        at[k] += static_cast<std::uint32_t>(i);
-    }
-    return found + rest;
+    const std::size_t found = findBytesIn<Avx512Window>(text, n, c, at, max, i);
+    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
 }
 
-VORNAL_AVX512 std::size_t countSeparatorsAvx512(const char* text, std::size_t n,
-                                                char before) noexcept {
-    std::size_t count = 0;
+VORNAL_AVX512_FLAT std::size_t countSeparatorsAvx512(const char* text, std::size_t n,
+                                                     char before) noexcept {
     std::size_t i = 0;
-    std::uint64_t carry = before == kPieceEnd[0] ? 1 : 0; // a ":" just before the next 64
-    for (; i + 64 <= n; i += 64) {
-        const __m512i x = load512(text + i);
-        const std::uint64_t colons = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(kPieceEnd[0]));
-        const std::uint64_t returns = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(kPieceEnd[1]));
-        count += static_cast<std::size_t>(__builtin_popcountll(returns & (colons << 1 | carry)));
-        carry = colons >> 63;
-    }
-    return count + kAvx2.countSeparators(text + i, n - i, i > 0 ? text[i - 1] : before);
+    const std::size_t count = countSeparatorsIn<Avx512Window>(text, n, before, i);
+    return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+}
+
+VORNAL_AVX512_FLAT std::size_t findAvx512(std::string_view text,
+                                          std::string_view pattern) noexcept {
+    std::size_t i = 0;
+    const std::size_t at = findIn<Avx512Window>(text, pattern, i);
+    return at != std::string_view::npos ? at : findRest(text, pattern, i);
 }
 
 } // namespace
 
 constinit const ByteCodes kAvx512 = {
-    ByteCodeLevel::Avx512, encodeHexAvx512, decodeHexAvx512, widen1252Avx512,
-    narrowTo1252Avx512,    countByteAvx512, findByteAvx512,  countSeparatorsAvx512,
-    frameFieldsAvx2,       writePiecesAvx2, decodePartsAvx2, writeTextsAvx2,
+    .level = ByteCodeLevel::Avx512,
+    .encodeHex = encodeHexAvx512,
+    .decodeHex = decodeHexAvx512,
+    .widen1252 = widen1252Avx512,
+    .narrowTo1252 = narrowTo1252Avx512,
+    .countByte = countByteAvx512,
+    .findByte = findByteAvx512,
+    .countSeparators = countSeparatorsAvx512,
+    .find = findAvx512,
+    .frameFields = frameFieldsAvx2,
+    .writePieces = writePiecesAvx2,
+    .decodeParts = decodePartsAvx2,
+    .writeTexts = writeTextsAvx2,
 };
 
 } // namespace vornal::bytecodes

@@ -118,7 +118,8 @@ PlainScan scanPlain(FileReader& in, const EngineOptions& options) {
     const ByteCodes& codes = options.conversions();
     PlainScan scan;
     // Only whether it occurs counts: what is left without it goes nowhere.
-    PatternRemover marker(kMarkerLine, [](std::string_view) {});
+    PatternRemover marker(
+        kMarkerLine, [](std::string_view) {}, codes);
     std::mutex io;
     engine::ReadAhead chunks(in, options.chunkSize, io);
     std::uint32_t blanks[1024];

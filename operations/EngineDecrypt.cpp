@@ -30,9 +30,10 @@ constexpr std::size_t kHeadBytes = 64 * 1024;
 // each ":" and carriage return by whoever takes it.
 class EncryptedText {
 public:
-    explicit EncryptedText(Sink out)
+    EncryptedText(const ByteCodes& codes, Sink out)
         : trimmer_(std::move(out)),
-          remover_(kMarkerLine, [this](std::string_view s) { trimmer_.push(s); }) {}
+          remover_(
+              kMarkerLine, [this](std::string_view s) { trimmer_.push(s); }, codes) {}
 
     void push(std::string_view piece) { remover_.push(piece); }
     void finish() {
@@ -257,45 +258,46 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
     const ByteCodes& codes = options.conversions();
     EncryptedScan scan;
     SeparatorFinder separators;
-    std::uint64_t current = 0; // bytes of the part being read, its separator's ":" included
-    bool blank = true;         // and they are all blanks, tabs or line ends
-    bool capturing = true;     // the head of the current part is kept until one has bytes
-    auto endPart = [&](std::uint64_t length, bool last) {
-        if (capturing) [[unlikely]] {
-            if (length > 0) {
-                scan.firstFull = scan.parts;
-                scan.firstFullLength = length;
-                scan.firstFullHead.resize(std::min<std::size_t>(scan.firstFullHead.size(), length));
-                capturing = false;
-            } else {
-                scan.firstFullHead.clear();
-            }
-        }
-        if (length > options.batchSize) [[unlikely]] {
-            scan.longParts.emplace_back(scan.parts, length);
-        }
-        if (!last) {
-            scan.decryptedBound += (scan.parts > 0 ? 1 : 0) + decryptedChars(length);
-        }
-        ++scan.parts;
-    };
-    // One byte more than the head, to tell a part longer than it; the separator's bytes
-    // are taken off when the part ends.
+    std::uint64_t current = 0;   // bytes of the part being read, its separator's ":" included
+    bool blank = true;           // and they are all blanks, tabs or line ends
+    bool capturing = true;       // the head of the current part is kept until one has bytes
+    std::uint64_t separated = 0; // parts with a separator
+    std::uint64_t chars = 0;     // the most characters they decrypt to
+    // The first part with bytes is kept whole, up to one byte more than the head, to tell a
+    // part longer than it; the separator's bytes are taken off when the part ends.
     auto keep = [&](std::string_view bytes) {
         std::string& head = scan.firstFullHead;
-        if (capturing && head.size() <= kHeadBytes) [[unlikely]] {
+        if (head.size() <= kHeadBytes) {
             head.append(bytes.substr(0, kHeadBytes + 1 - head.size()));
         }
     };
+    auto ended = [&](std::uint64_t index, std::uint64_t length) {
+        if (length > 0) {
+            scan.firstFull = index;
+            scan.firstFullLength = length;
+            scan.firstFullHead.resize(std::min<std::size_t>(scan.firstFullHead.size(), length));
+            capturing = false;
+        } else {
+            scan.firstFullHead.clear();
+        }
+    };
     std::uint32_t ends[SeparatorFinder::kWindow];
-    EncryptedText text([&](std::string_view piece) {
+    EncryptedText text(codes, [&](std::string_view piece) {
         std::size_t start = 0;
         for (std::size_t from = 0; from < piece.size();) {
             const std::size_t found = separators.find(codes, piece, from, ends, std::size(ends));
             for (std::size_t k = 0; k < found; ++k) {
                 const std::size_t end = ends[k];
-                keep(piece.substr(start, end - start));
-                endPart(current + (end - start) - kPieceEnd.size(), false);
+                const std::uint64_t length = current + (end - start) - kPieceEnd.size();
+                if (capturing) [[unlikely]] {
+                    keep(piece.substr(start, end - start));
+                    ended(separated, length);
+                }
+                if (length > options.batchSize) [[unlikely]] {
+                    scan.longParts.emplace_back(separated, length);
+                }
+                chars += decryptedChars(length);
+                ++separated;
                 current = 0;
                 start = end;
             }
@@ -303,7 +305,9 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
         // Blankness counts only for the last part, which has no separator.
         const std::string_view rest = piece.substr(start);
         blank = (start > 0 || blank) && isIgnoredTail(rest);
-        keep(rest);
+        if (capturing) {
+            keep(rest);
+        }
         current += rest.size();
         separators.passed(piece);
     });
@@ -313,9 +317,19 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
         text.push(chunk);
     }
     text.finish();
+    // Every part but the file's first is written after a blank.
+    scan.decryptedBound = chars + (separated > 0 ? separated - 1 : 0);
+    scan.parts = separated;
     if (text.size() > 0) {
+        // The part after the last separator, which is never decrypted.
         scan.lastPartBlank = blank;
-        endPart(current, true); // the part after the last separator
+        if (capturing) {
+            ended(separated, current);
+        }
+        if (current > options.batchSize) {
+            scan.longParts.emplace_back(separated, current);
+        }
+        ++scan.parts;
     }
     if (scan.firstFullHead.size() > kHeadBytes) {
         scan.firstFullHead.resize(kHeadBytes);
@@ -356,7 +370,7 @@ TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const Rijndael256E
                 }
             },
             left, index);
-        EncryptedText text([&](std::string_view piece) {
+        EncryptedText text(codes, [&](std::string_view piece) {
             const auto skipped =
                 static_cast<std::size_t>(std::min<std::uint64_t>(skip, piece.size()));
             piece.remove_prefix(skipped);
@@ -480,7 +494,7 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
             }
         }
     };
-    EncryptedText text(take);
+    EncryptedText text(codes, take);
     if (decryptable == 0) {
         return;
     }

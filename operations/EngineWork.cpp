@@ -168,12 +168,19 @@ void OrderedWork::write(std::string_view bytes, std::uint64_t lastIndex) {
     }
 }
 
-void OrderedWork::run(Slot& slot) noexcept {
+void OrderedWork::runQueued(std::unique_lock<std::mutex>& lock) noexcept {
+    Slot& slot = *queue_.front();
+    queue_.pop_front();
+    slot.state = State::Running;
+    lock.unlock();
     try {
         job_(slot.batch);
     } catch (...) {
         slot.error = std::current_exception();
     }
+    lock.lock();
+    slot.state = State::Done;
+    done_.notify_all();
 }
 
 void OrderedWork::writeFront() {
@@ -185,15 +192,9 @@ void OrderedWork::writeFront() {
         while (slot.state != State::Done) {
             if (queue_.empty()) {
                 done_.wait(lock);
-                continue;
+            } else {
+                runQueued(lock);
             }
-            Slot* next = queue_.front();
-            queue_.pop_front();
-            next->state = State::Running;
-            lock.unlock();
-            run(*next);
-            lock.lock();
-            next->state = State::Done;
         }
         slot.state = State::Free;
     }
@@ -212,14 +213,7 @@ void OrderedWork::work() {
         if (stop_) {
             return;
         }
-        Slot* slot = queue_.front();
-        queue_.pop_front();
-        slot->state = State::Running;
-        lock.unlock();
-        run(*slot);
-        lock.lock();
-        slot->state = State::Done;
-        done_.notify_all();
+        runQueued(lock);
     }
 }
 

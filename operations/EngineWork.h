@@ -125,7 +125,8 @@ private:
         std::exception_ptr error;
     };
 
-    void run(Slot& slot) noexcept;
+    // Runs the oldest queued job; lock is held before and after.
+    void runQueued(std::unique_lock<std::mutex>& lock) noexcept;
     void writeFront();
     void work();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operations/ByteCodes.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,23 +14,22 @@ namespace vornal {
 // result as working on the whole text at once.
 using Sink = std::function<void(std::string_view)>;
 
-// Removes every occurrence of pattern in one pass from the start, as a find-and-replace
-// over the whole text would: text that closes up around a removed occurrence is not
-// searched again.
+// Removes every occurrence of pattern (two bytes or more) in one pass from the start, as a
+// find-and-replace over the whole text would: text that closes up around a removed
+// occurrence is not searched again. With no occurrence at all, removed() stays 0.
 class PatternRemover {
 public:
-    PatternRemover(std::string_view pattern, Sink out);
-    PatternRemover(const PatternRemover&) = delete; // the searcher points into pattern_
-    PatternRemover& operator=(const PatternRemover&) = delete;
+    PatternRemover(std::string_view pattern, Sink out, const ByteCodes& codes = byteCodes());
     void push(std::string_view piece);
     void finish();
     [[nodiscard]] std::uint64_t removed() const noexcept { return removed_; }
 
 private:
     std::size_t scan(std::string_view text, std::size_t pos);
+    [[nodiscard]] std::size_t findIn(std::string_view text, std::size_t pos) const noexcept;
 
     std::string pattern_;
-    std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
+    const ByteCodes& codes_;
     Sink out_;
     std::string carry_; // the last bytes seen, which may begin an occurrence
     std::uint64_t removed_ = 0;

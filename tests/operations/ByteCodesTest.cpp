@@ -101,6 +101,29 @@ TEST_P(ByteCodesAt, BulkConversionsOfEveryByteValueAtEveryLength) {
     }
 }
 
+TEST_P(ByteCodesAt, FindingAPatternWhereverItAndItsNearMissesAre) {
+    std::mt19937 rng(4);
+    const std::string pattern = "F" + std::string(40, '.') + "FF>";
+    for (std::size_t n = 0; n <= 200; ++n) {
+        for (int trial = 0; trial < 4; ++trial) {
+            // Full of the pattern's first and last bytes, so that most places are candidates.
+            std::string text;
+            for (std::size_t i = 0; i < n; ++i) {
+                text.push_back("F>.x"[rng() % 4]);
+            }
+            // The pattern, or a near miss differing in one byte, at a random place.
+            if (n >= pattern.size()) {
+                std::string planted = pattern;
+                if (trial % 2 == 1) {
+                    planted[1 + rng() % (planted.size() - 2)] = 'x';
+                }
+                text.replace(rng() % (n - pattern.size() + 1), pattern.size(), planted);
+            }
+            ASSERT_EQ(codes().find(text, pattern), plain().find(text, pattern)) << text;
+        }
+    }
+}
+
 TEST_P(ByteCodesAt, RefusalsWhereverTheyAre) {
     const std::string digits = "0123456789ABCDEFabcdef";
     for (const std::size_t n : {1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
