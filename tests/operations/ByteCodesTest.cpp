@@ -266,7 +266,9 @@ TEST_P(ByteCodesAt, BatchConversionsStopAtTheSamePartForTheSameFault) {
     } damage[] = {{"odd digits", "ABC"},
                   {"not a digit", std::string(63, '0') + "G"},
                   {"not whole blocks", std::string(62, 'a')},
-                  {"high byte", std::string(64, '\xC1')}};
+                  {"high byte", std::string(64, '\xC1')},
+                  // Only after a ":" does a carriage return end a part.
+                  {"bare carriage return", std::string(65, 'A') + "\r" + std::string(64, 'B')}};
     for (const auto& d : damage) {
         for (std::size_t at = 0; at < hex.size(); at += hex.size() / 7 + 1) {
             const std::size_t cr = hex.rfind('\r', at);
@@ -290,10 +292,10 @@ TEST_P(ByteCodesAt, BatchConversionsStopAtTheSamePartForTheSameFault) {
         const char* what;
         std::size_t offset; // in the part's frames
         std::vector<std::uint8_t> bytes;
-    } wrong[] = {
-        {"odd length", 0, {3}},          {"no character", 0, {0}}, {"too long", 0, {29}},
-        {"negative", 3, {0x80}},         {"padding", 31, {1}},     {"unit 0x81", 4, {0x81, 0}},
-        {"unit 0x4E2D", 4, {0x2D, 0x4E}}};
+    } wrong[] = {{"odd length", 0, {3}},      {"no character", 0, {0}},
+                 {"too long", 0, {29}},       {"negative", 3, {0x80}},
+                 {"padding", 30, {1}},        {"padding's high byte", 31, {1}},
+                 {"unit 0x81", 4, {0x81, 0}}, {"unit 0x4E2D", 4, {0x2D, 0x4E}}};
     for (const auto& w : wrong) {
         for (std::size_t part = 0; part < framed.count; part += 5) {
             Batch changed = framed;
