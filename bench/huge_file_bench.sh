@@ -19,8 +19,8 @@ export VORNAL_HOME="$work/home" BENCH_KEY="huge file key"
 encrypted=$(stat -c %s "$work/huge.txt")
 "$build/bench/measure" "$work/dec" "$build/app/cli/vornal-cli" decrypt --key-env BENCH_KEY "$work/huge.txt" >/dev/null
 actual=$(sha256sum "$work/huge.txt" | cut -d' ' -f1)
-read -r es ep ex < "$work/enc"
-read -r ds dp dx < "$work/dec"
+read -r es ep ex _ < "$work/enc"
+read -r ds dp dx _ < "$work/dec"
 echo "plain: $bytes bytes; encrypted: $encrypted bytes"
 echo "encrypt: $es s, peak $ep MB, exit $ex"
 echo "decrypt: $ds s, peak $dp MB, exit $dx"

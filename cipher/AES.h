@@ -54,8 +54,6 @@ public:
     // EncryptData / DecryptData; they throw instead of answering absent.
     [[nodiscard]] std::vector<std::uint8_t>
     encryptFramed(std::span<const std::uint8_t> message) const;
-    // The same into out, which holds framedSize(message.size()) bytes.
-    void encryptFramedInto(std::span<const std::uint8_t> message, std::uint8_t* out) const;
     // The ciphertext size for a message of n bytes: 4 + n rounded up to whole blocks.
     [[nodiscard]] static constexpr std::size_t framedSize(std::size_t n) {
         return (n + 4 + 31) / 32 * 32;

@@ -27,12 +27,6 @@ void AES::keyWithPassword(std::span<const std::uint8_t> password) {
 }
 
 std::vector<std::uint8_t> AES::encryptFramed(std::span<const std::uint8_t> message) const {
-    std::vector<std::uint8_t> out(message.empty() ? 0 : framedSize(message.size()));
-    encryptFramedInto(message, out.data());
-    return out;
-}
-
-void AES::encryptFramedInto(std::span<const std::uint8_t> message, std::uint8_t* out) const {
     if (message.empty()) {
         // Copying from the first byte of an empty message fails.
         throw RunError::subscriptOutOfRange();
@@ -41,12 +35,13 @@ void AES::encryptFramedInto(std::span<const std::uint8_t> message, std::uint8_t*
         throw RunError::overflow();
     }
     const std::size_t T = framedSize(message.size());
-    store32le(out, static_cast<std::uint32_t>(message.size()));
-    std::memcpy(out + 4, message.data(), message.size());
-    std::memset(out + 4 + message.size(), 0, T - 4 - message.size());
+    std::vector<std::uint8_t> out(T); // the padding is zero
+    store32le(out.data(), static_cast<std::uint32_t>(message.size()));
+    std::memcpy(out.data() + 4, message.data(), message.size());
     for (std::size_t c = 0; c < T; c += 32) {
-        Encrypt(std::span<std::uint8_t>(out + c, 32));
+        Encrypt(std::span<std::uint8_t>(out.data() + c, 32));
     }
+    return out;
 }
 
 ByteArray AES::decryptFramed(std::span<const std::uint8_t> ciphertext) const {

@@ -1,10 +1,9 @@
 #include "cipher/Rijndael256Engine.h"
 
 #include "cipher/Rijndael256Hardware.h"
+#include "platform/Processor.h"
 
-#include <cpuid.h>
 #include <cstdlib>
-#include <immintrin.h>
 #include <span>
 #include <stdexcept>
 
@@ -35,61 +34,17 @@ private:
     AES aes_;
 };
 
-// Whether the operating system saves the SSE, AVX and AVX-512 state (XCR0 bits 1, 2 and
-// 5-7) on a context switch; without that the 512-bit registers must not be used, whatever
-// CPUID says the processor has.
-__attribute__((target("xsave"))) bool osSavesZmmState() {
-    unsigned a = 0;
-    unsigned b = 0;
-    unsigned c = 0;
-    unsigned d = 0;
-    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0) {
-        return false;
-    }
-    constexpr unsigned long long wanted = 0xE6;
-    return (_xgetbv(0) & wanted) == wanted;
-}
-
-// VAES (CPUID leaf 7, ECX bit 9), asked of the processor directly: not every compiler
-// knows it by name.
-bool hasVaes() {
-    unsigned a = 0;
-    unsigned b = 0;
-    unsigned c = 0;
-    unsigned d = 0;
-    return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (c & (1u << 9)) != 0;
-}
-
-struct Support {
-    bool aesNi = false;
-    bool vaes = false;
-};
-
-const Support& support() {
-    static const Support s = [] {
-        __builtin_cpu_init(); // may run before the constructors that would do it
-        Support r;
-        r.aesNi = __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1") &&
-                  __builtin_cpu_supports("ssse3");
-        // The byte permute (vpermb) is AVX512-VBMI, which every processor with VAES and
-        // AVX-512 has had so far; checked all the same.
-        r.vaes = hasVaes() && __builtin_cpu_supports("avx512f") &&
-                 __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
-                 osSavesZmmState();
-        return r;
-    }();
-    return s;
-}
-
 bool runs(std::string_view name) {
     if (name == kPortable) {
         return true;
     }
     if (name == kAesNi) {
-        return support().aesNi;
+        return processor().aesNi;
     }
     if (name == kVaes) {
-        return support().vaes;
+        // The byte permute (vpermb) is AVX512-VBMI, which every processor with VAES and
+        // AVX-512 has had so far; processor() checks it all the same.
+        return processor().vaes;
     }
     return false;
 }

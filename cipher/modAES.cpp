@@ -1,9 +1,8 @@
 #include "cipher/modAES.h"
 
+#include "platform/Hex.h"
 #include "platform/Secrets.h"
 #include "platform/Text.h"
-
-#include <cstring>
 
 namespace vornal {
 
@@ -25,32 +24,13 @@ std::u16string textFromUtf16le(std::span<const std::uint8_t> bytes) {
 }
 
 std::u16string toHexUpper(std::span<const std::uint8_t> bytes) {
-    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
     std::u16string out(bytes.size() * 2, u'0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        out[2 * i] = kDigits[bytes[i] >> 4];
-        out[2 * i + 1] = kDigits[bytes[i] & 15];
+        out[2 * i] = static_cast<char16_t>(kHexDigits[bytes[i] >> 4]);
+        out[2 * i + 1] = static_cast<char16_t>(kHexDigits[bytes[i] & 15]);
     }
     return out;
 }
-
-namespace {
-
-template <typename Char>
-int hexDigit(Char c) noexcept {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    return -1;
-}
-
-} // namespace
 
 namespace {
 
@@ -61,13 +41,8 @@ ByteArray parsePairs(std::basic_string_view<Char> hex) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> out(hex.size() / 2);
-    for (std::size_t k = 0; k < out.size(); ++k) {
-        const int hi = hexDigit(hex[2 * k]);
-        const int lo = hexDigit(hex[2 * k + 1]);
-        if (hi < 0 || lo < 0) {
-            return std::nullopt;
-        }
-        out[k] = static_cast<std::uint8_t>(hi << 4 | lo);
+    if (!decodeHexPairs(hex.data(), out.size(), out.data())) {
+        return std::nullopt;
     }
     return out;
 }
@@ -164,43 +139,6 @@ TextCipher::Decrypted TextCipher::decryptHex(std::string_view hex) const {
         return {Outcome::Malformed, {}};
     }
     return decryptBytes(aes_, parsePairs(hex));
-}
-
-namespace {
-
-// Both hexadecimal digits of every byte value, so each byte is one two-byte copy.
-struct HexPairs {
-    char pairs[256][2];
-    HexPairs() {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        for (int b = 0; b < 256; ++b) {
-            pairs[b][0] = kDigits[b >> 4];
-            pairs[b][1] = kDigits[b & 15];
-        }
-    }
-};
-
-const HexPairs kHexPairs;
-
-} // namespace
-
-void TextCipher::appendHex(std::span<const std::uint8_t> utf16le, std::string& out) const {
-    const std::size_t T = AES::framedSize(utf16le.size());
-    // Words are short: their ciphertext fits on the stack.
-    std::uint8_t small[512];
-    std::vector<std::uint8_t> large;
-    std::uint8_t* ct = small;
-    if (T > sizeof small) {
-        large.resize(T);
-        ct = large.data();
-    }
-    aes_.encryptFramedInto(utf16le, ct);
-    const std::size_t at = out.size();
-    out.resize(at + 2 * T);
-    char* dst = out.data() + at;
-    for (std::size_t i = 0; i < T; ++i) {
-        std::memcpy(dst + 2 * i, kHexPairs.pairs[ct[i]], 2);
-    }
 }
 
 } // namespace vornal

@@ -52,9 +52,7 @@ public:
     [[nodiscard]] std::u16string encrypt(std::u16string_view text) const;
     [[nodiscard]] Decrypted decrypt(std::u16string_view hex) const;
 
-    // The same for file pieces, whose hexadecimal digits are bytes: appends the upper-case
-    // hexadecimal ciphertext of a non-empty UTF-16LE message to out.
-    void appendHex(std::span<const std::uint8_t> utf16le, std::string& out) const;
+    // The same for a file's piece, whose hexadecimal digits are bytes.
     [[nodiscard]] Decrypted decryptHex(std::string_view hex) const;
 
     [[nodiscard]] const AES& cipher() const noexcept { return aes_; }

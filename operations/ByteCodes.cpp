@@ -1,41 +1,34 @@
+// The plain conversions, which are the reference for the others, the SSE2 ones that every
+// x86-64 processor runs, and the choice among the sets.
 #include "operations/ByteCodes.h"
 
+#include "cipher/LittleEndian.h"
+#include "operations/ByteCodesLevels.h"
+#include "operations/FileFormat.h"
+#include "platform/Hex.h"
+#include "platform/Processor.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-
-#if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
+#include <string_view>
 
 namespace vornal {
+
+namespace bytecodes {
 
 namespace {
 
 struct Tables {
     char hex[256][2];         // a byte as two upper-case digits
-    std::int16_t pair[65536]; // two digits (first in the low byte) as a byte, -1 if not
     std::uint16_t utf16[256]; // a Windows-1252 byte as its code unit
     Tables() {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        std::int8_t nibble[256];
         for (int b = 0; b < 256; ++b) {
-            hex[b][0] = kDigits[b >> 4];
-            hex[b][1] = kDigits[b & 15];
+            hex[b][0] = kHexDigits[b >> 4];
+            hex[b][1] = kHexDigits[b & 15];
             utf16[b] = windows1252ToChar(static_cast<std::uint8_t>(b));
-            nibble[b] = -1;
-        }
-        for (int d = 0; d < 10; ++d) {
-            nibble['0' + d] = static_cast<std::int8_t>(d);
-        }
-        for (int d = 0; d < 6; ++d) {
-            nibble['A' + d] = static_cast<std::int8_t>(10 + d);
-            nibble['a' + d] = static_cast<std::int8_t>(10 + d);
-        }
-        for (int i = 0; i < 65536; ++i) {
-            const int hi = nibble[i & 0xFF];
-            const int lo = nibble[i >> 8];
-            pair[i] = static_cast<std::int16_t>(hi < 0 || lo < 0 ? -1 : hi << 4 | lo);
         }
     }
 };
@@ -56,15 +49,7 @@ void encodeHexPlain(const std::uint8_t* bytes, std::size_t n, char* out) noexcep
 }
 
 bool decodeHexPlain(const char* hex, std::size_t n, std::uint8_t* out) noexcept {
-    int bad = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint16_t two;
-        std::memcpy(&two, hex + 2 * i, 2);
-        const std::int16_t v = kTables.pair[two];
-        bad |= v;
-        out[i] = static_cast<std::uint8_t>(v);
-    }
-    return bad >= 0;
+    return decodeHexPairs(hex, n, out);
 }
 
 void widen1252Plain(const char* text, std::size_t n, std::uint8_t* utf16le) noexcept {
@@ -90,16 +75,142 @@ bool narrowTo1252Plain(const std::uint8_t* utf16le, std::size_t n, char* out) no
 }
 
 std::size_t countBytePlain(const char* text, std::size_t n, char c) noexcept {
+    return static_cast<std::size_t>(std::count(text, text + n, c));
+}
+
+std::size_t findBytePlain(const char* text, std::size_t n, char c, std::uint32_t* at,
+                          std::size_t max) noexcept {
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < n && found < max; ++i) {
+        if (text[i] == c) {
+            at[found++] = static_cast<std::uint32_t>(i);
+        }
+    }
+    return found;
+}
+
+std::size_t countSeparatorsPlain(const char* text, std::size_t n, char before) noexcept {
     std::size_t count = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        count += text[i] == c ? 1 : 0;
+        count += text[i] == kPieceEnd[1] && before == kPieceEnd[0] ? 1 : 0;
+        before = text[i];
     }
     return count;
 }
 
-#if defined(__SSE2__)
+std::size_t findPlain(std::string_view text, std::string_view pattern) noexcept {
+    return text.find(pattern);
+}
+
+std::size_t firstWhole(std::string_view text, std::string_view pattern, std::size_t at,
+                       std::uint64_t mask) noexcept {
+    for (; mask != 0; mask &= mask - 1) {
+        const std::size_t place = at + static_cast<unsigned>(__builtin_ctzll(mask));
+        if (std::memcmp(text.data() + place + 1, pattern.data() + 1, pattern.size() - 2) == 0) {
+            return place;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::size_t frameField(const char* field, std::size_t n, std::uint8_t* frame,
+                       Widen widen) noexcept {
+    const std::size_t T = AES::framedSize(2 * n);
+    store32le(frame, static_cast<std::uint32_t>(2 * n));
+    widen(field, n, frame + 4);
+    std::memset(frame + 4 + 2 * n, 0, T - 4 - 2 * n);
+    return T;
+}
+
+std::size_t textOfPart(const std::uint8_t* frame, std::size_t total, char* out,
+                       Narrow narrow) noexcept {
+    const auto L = static_cast<std::int32_t>(load32le(frame));
+    if (!isPieceLength(L, total)) {
+        return kNotText;
+    }
+    // The framing pads with zero bytes: anything else there was not written with this key.
+    const auto chars = static_cast<std::size_t>(L) / 2;
+    if (!std::all_of(frame + 4 + 2 * chars, frame + total, [](std::uint8_t b) { return b == 0; })) {
+        return kNotText;
+    }
+    return narrow(frame + 4, chars, out) ? chars : kNotText;
+}
 
 namespace {
+
+Framing frameFieldsPlain(std::string_view text, std::uint8_t* frames, std::size_t room,
+                         std::uint32_t* blocks, std::size_t maxFields) noexcept {
+    Framing r;
+    while (r.bytes < room && r.fields < maxFields) {
+        const std::size_t blank = text.find(' ', r.used);
+        if (blank == std::string_view::npos) {
+            break;
+        }
+        const std::size_t n = blank - r.used;
+        const std::size_t T =
+            n == 0 ? 0 : frameField(text.data() + r.used, n, frames + r.bytes, widen1252Plain);
+        blocks[r.fields++] = static_cast<std::uint32_t>(T / 32);
+        r.bytes += T;
+        r.used = blank + 1;
+    }
+    return r;
+}
+
+std::size_t writePiecesPlain(const std::uint8_t* frames, const std::uint32_t* blocks,
+                             std::size_t fields, char* out) noexcept {
+    char* o = out;
+    for (std::size_t k = 0; k < fields; ++k) {
+        const std::size_t bytes = 32 * std::size_t{blocks[k]};
+        encodeHexPlain(frames, bytes, o);
+        frames += bytes;
+        o += 2 * bytes;
+        std::memcpy(o, kPieceEnd.data(), kPieceEnd.size());
+        o += kPieceEnd.size();
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+Decoding decodePartsPlain(std::string_view text, std::uint8_t* frames, std::size_t room,
+                          std::uint32_t* blocks, std::size_t maxParts) noexcept {
+    Decoding r;
+    std::size_t from = 0;
+    while (r.bytes < room && r.parts < maxParts) {
+        // A separator is a carriage return after a ":"; the byte before the text is the end
+        // of the separator before it, or nothing.
+        const std::size_t cr = text.find(kPieceEnd[1], from);
+        if (cr == std::string_view::npos) {
+            break;
+        }
+        from = cr + 1;
+        if (cr == 0 || text[cr - 1] != kPieceEnd[0]) {
+            continue;
+        }
+        const std::size_t digits = cr - 1 - r.used;
+        const std::size_t n = digits / 2;
+        if (digits % 2 != 0 || !decodeHexPlain(text.data() + r.used, n, frames + r.bytes)) {
+            r.fault = PartFault::NotHex;
+            break;
+        }
+        if (n % 32 != 0) {
+            r.fault = PartFault::NotBlocks;
+            break;
+        }
+        blocks[r.parts++] = static_cast<std::uint32_t>(n / 32);
+        r.bytes += n;
+        r.used = from;
+    }
+    return r;
+}
+
+Texts writeTextsPlain(const std::uint8_t* frames, const std::uint32_t* blocks, std::size_t parts,
+                      bool blankFirst, char* out) noexcept {
+    return writeTextsWith(frames, blocks, parts, blankFirst, out,
+                          [](const std::uint8_t* frame, std::size_t total, char* text) {
+                              return textOfPart(frame, total, text, narrowTo1252Plain);
+                          });
+}
+
+// ---- SSE2 ----
 
 __m128i load(const void* p) noexcept {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
@@ -137,9 +248,7 @@ __m128i pairsOf(__m128i values) noexcept {
     return _mm_or_si128(high, low);
 }
 
-} // namespace
-
-void encodeHex(const std::uint8_t* bytes, std::size_t n, char* out) noexcept {
+void encodeHexSse2(const std::uint8_t* bytes, std::size_t n, char* out) noexcept {
     std::size_t i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m128i b = load(bytes + i);
@@ -153,7 +262,7 @@ void encodeHex(const std::uint8_t* bytes, std::size_t n, char* out) noexcept {
     encodeHexPlain(bytes + i, n - i, out + 2 * i);
 }
 
-bool decodeHex(const char* hex, std::size_t n, std::uint8_t* out) noexcept {
+bool decodeHexSse2(const char* hex, std::size_t n, std::uint8_t* out) noexcept {
     std::size_t i = 0;
     __m128i bad = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
@@ -165,7 +274,7 @@ bool decodeHex(const char* hex, std::size_t n, std::uint8_t* out) noexcept {
     return rest && _mm_movemask_epi8(bad) == 0;
 }
 
-void widen1252(const char* text, std::size_t n, std::uint8_t* utf16le) noexcept {
+void widen1252Sse2(const char* text, std::size_t n, std::uint8_t* utf16le) noexcept {
     std::size_t i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m128i c = load(text + i);
@@ -182,7 +291,7 @@ void widen1252(const char* text, std::size_t n, std::uint8_t* utf16le) noexcept 
     widen1252Plain(text + i, n - i, utf16le + 2 * i);
 }
 
-bool narrowTo1252(const std::uint8_t* utf16le, std::size_t n, char* out) noexcept {
+bool narrowTo1252Sse2(const std::uint8_t* utf16le, std::size_t n, char* out) noexcept {
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m128i u = load(utf16le + 2 * i);
@@ -205,7 +314,7 @@ bool narrowTo1252(const std::uint8_t* utf16le, std::size_t n, char* out) noexcep
     return narrowTo1252Plain(utf16le + 2 * i, n - i, out + i);
 }
 
-std::size_t countByte(const char* text, std::size_t n, char c) noexcept {
+std::size_t countByteSse2(const char* text, std::size_t n, char c) noexcept {
     const __m128i wanted = _mm_set1_epi8(c);
     std::size_t count = 0;
     std::size_t i = 0;
@@ -222,25 +331,107 @@ std::size_t countByte(const char* text, std::size_t n, char c) noexcept {
     return count + countBytePlain(text + i, n - i, c);
 }
 
-#else
+// Sixteen bytes at a time.
+struct Sse2Window {
+    static constexpr std::size_t kWidth = 16;
+    static std::uint64_t equal(const char* p, char c) noexcept {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(p), _mm_set1_epi8(c))));
+    }
+};
 
-std::size_t countByte(const char* text, std::size_t n, char c) noexcept {
-    return countBytePlain(text, n, c);
-}
-
-void encodeHex(const std::uint8_t* bytes, std::size_t n, char* out) noexcept {
-    encodeHexPlain(bytes, n, out);
-}
-bool decodeHex(const char* hex, std::size_t n, std::uint8_t* out) noexcept {
-    return decodeHexPlain(hex, n, out);
-}
-void widen1252(const char* text, std::size_t n, std::uint8_t* utf16le) noexcept {
-    widen1252Plain(text, n, utf16le);
-}
-bool narrowTo1252(const std::uint8_t* utf16le, std::size_t n, char* out) noexcept {
-    return narrowTo1252Plain(utf16le, n, out);
+std::size_t findByteSse2(const char* text, std::size_t n, char c, std::uint32_t* at,
+                         std::size_t max) noexcept {
+    std::size_t i = 0;
+    const std::size_t found = findBytesIn<Sse2Window>(text, n, c, at, max, i);
+    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
 }
 
-#endif
+std::size_t countSeparatorsSse2(const char* text, std::size_t n, char before) noexcept {
+    std::size_t i = 0;
+    const std::size_t count = countSeparatorsIn<Sse2Window>(text, n, before, i);
+    return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+}
+
+std::size_t findSse2(std::string_view text, std::string_view pattern) noexcept {
+    std::size_t i = 0;
+    const std::size_t at = findIn<Sse2Window>(text, pattern, i);
+    return at != std::string_view::npos ? at : findRest(text, pattern, i);
+}
+
+} // namespace
+
+constinit const ByteCodes kPlain = {
+    .level = ByteCodeLevel::Plain,
+    .encodeHex = encodeHexPlain,
+    .decodeHex = decodeHexPlain,
+    .widen1252 = widen1252Plain,
+    .narrowTo1252 = narrowTo1252Plain,
+    .countByte = countBytePlain,
+    .findByte = findBytePlain,
+    .countSeparators = countSeparatorsPlain,
+    .find = findPlain,
+    .frameFields = frameFieldsPlain,
+    .writePieces = writePiecesPlain,
+    .decodeParts = decodePartsPlain,
+    .writeTexts = writeTextsPlain,
+};
+
+constinit const ByteCodes kSse2 = {
+    .level = ByteCodeLevel::Sse2,
+    .encodeHex = encodeHexSse2,
+    .decodeHex = decodeHexSse2,
+    .widen1252 = widen1252Sse2,
+    .narrowTo1252 = narrowTo1252Sse2,
+    .countByte = countByteSse2,
+    .findByte = findByteSse2,
+    .countSeparators = countSeparatorsSse2,
+    .find = findSse2,
+    .frameFields = frameFieldsPlain,
+    .writePieces = writePiecesPlain,
+    .decodeParts = decodePartsPlain,
+    .writeTexts = writeTextsPlain,
+};
+
+} // namespace bytecodes
+
+std::string_view byteCodesName(ByteCodeLevel level) noexcept {
+    switch (level) {
+    case ByteCodeLevel::Plain:
+        return "plain";
+    case ByteCodeLevel::Sse2:
+        return "sse2";
+    case ByteCodeLevel::Avx2:
+        return "avx2";
+    case ByteCodeLevel::Avx512:
+        return "avx512";
+    }
+    return "plain";
+}
+
+const ByteCodes* byteCodesAt(ByteCodeLevel level) noexcept {
+    switch (level) {
+    case ByteCodeLevel::Plain:
+        return &bytecodes::kPlain;
+    case ByteCodeLevel::Sse2:
+        return &bytecodes::kSse2; // part of every x86-64 processor
+    case ByteCodeLevel::Avx2:
+        return processor().avx2 ? &bytecodes::kAvx2 : nullptr;
+    case ByteCodeLevel::Avx512:
+        return processor().avx2 && processor().avx512bw ? &bytecodes::kAvx512 : nullptr;
+    }
+    return nullptr;
+}
+
+const ByteCodes& byteCodes() noexcept {
+    static const ByteCodes& best = []() -> const ByteCodes& {
+        for (const auto level : {ByteCodeLevel::Avx512, ByteCodeLevel::Avx2}) {
+            if (const ByteCodes* codes = byteCodesAt(level)) {
+                return *codes;
+            }
+        }
+        return bytecodes::kSse2;
+    }();
+    return best;
+}
 
 } // namespace vornal

@@ -1,5 +1,6 @@
 #include "operations/Engine.h"
 
+#include "cipher/LittleEndian.h"
 #include "operations/ByteCodes.h"
 #include "operations/EngineWork.h"
 #include "operations/FileFormat.h"
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -26,67 +29,45 @@ unsigned EngineOptions::threadCount() const {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
+const ByteCodes& EngineOptions::conversions() const {
+    return codes != nullptr ? *codes : byteCodes();
+}
+
 namespace {
 
+using engine::Batch;
 using engine::kGroupBytes;
+using engine::kGroupUnits;
 using engine::OrderedWork;
-using engine::store32;
 
-void appendHex(const std::uint8_t* bytes, std::size_t n, std::string& out) {
-    const std::size_t at = out.size();
-    out.resize(at + 2 * n);
-    encodeHex(bytes, n, out.data() + at);
-}
-
-void toUtf16le(std::string_view text, std::uint8_t* out) {
-    widen1252(text.data(), text.size(), out);
-}
-
-// Pieces for a batch of whole fields, each field followed by one blank in `fields`.
-std::string encryptFields(const Rijndael256Engine& cipher, const std::string& fields) {
-    std::string out;
-    out.reserve(fields.size() * 12 + 64);
-    std::vector<std::uint8_t> frames;
-    frames.reserve(kGroupBytes + 4096);
-    std::vector<std::uint32_t> blocksOf;
-    std::size_t pos = 0;
-    while (pos < fields.size()) {
-        frames.clear();
-        blocksOf.clear();
-        while (pos < fields.size() && frames.size() < kGroupBytes) {
-            const std::size_t blank = fields.find(' ', pos);
-            const std::string_view field(fields.data() + pos, blank - pos);
-            pos = blank + 1;
-            if (field.empty()) {
-                blocksOf.push_back(0);
-                continue;
-            }
-            const std::size_t T = AES::framedSize(2 * field.size());
-            const std::size_t at = frames.size();
-            frames.resize(at + T); // the padding is zero
-            store32(frames.data() + at, static_cast<std::uint32_t>(2 * field.size()));
-            toUtf16le(field, frames.data() + at + 4);
-            blocksOf.push_back(static_cast<std::uint32_t>(T / 32));
+// Pieces for the whole fields of a batch, each followed by one blank in its text.
+void encryptBatch(const Rijndael256Engine& cipher, const ByteCodes& codes, Batch& b) {
+    std::string_view fields(b.text.data(), b.end);
+    // Room for a group and for the longest field the batch can hold.
+    engine::atLeast(b.frames, kGroupBytes + AES::framedSize(2 * fields.size()));
+    engine::atLeast(b.blocks, kGroupUnits);
+    b.out.clear();
+    while (!fields.empty()) {
+        const Framing f =
+            codes.frameFields(fields, b.frames.data(), kGroupBytes, b.blocks.data(), kGroupUnits);
+        if (f.fields == 0) {
+            break; // no blank: not a whole field, which a batch never holds
         }
-        cipher.encryptBlocks(frames.data(), frames.size() / 32);
-        std::size_t offset = 0;
-        for (const std::uint32_t blocks : blocksOf) {
-            appendHex(frames.data() + offset, 32 * std::size_t{blocks}, out);
-            out += kPieceEnd;
-            offset += 32 * std::size_t{blocks};
-        }
+        cipher.encryptBlocks(b.frames.data(), f.bytes / 32);
+        char* out = b.out.room(2 * f.bytes + kPieceEnd.size() * f.fields);
+        b.out.commit(codes.writePieces(b.frames.data(), b.blocks.data(), f.fields, out));
+        fields.remove_prefix(f.used);
     }
-    return out;
 }
 
 // One field too long for a batch, encrypted as it streams past.
 class LongFieldEncryptor {
 public:
-    LongFieldEncryptor(const Rijndael256Engine& cipher, OrderedWork& work, std::uint64_t chars,
-                       std::uint64_t index)
-        : cipher_(cipher), work_(work), index_(index), left_(chars) {
+    LongFieldEncryptor(const Rijndael256Engine& cipher, const ByteCodes& codes, OrderedWork& work,
+                       std::uint64_t chars, std::uint64_t index)
+        : cipher_(cipher), codes_(codes), work_(work), index_(index), left_(chars) {
         frames_.resize(4);
-        store32(frames_.data(), static_cast<std::uint32_t>(2 * chars));
+        store32le(frames_.data(), static_cast<std::uint32_t>(2 * chars));
     }
     [[nodiscard]] std::uint64_t left() const noexcept { return left_; }
 
@@ -96,7 +77,7 @@ public:
             const std::size_t take = std::min(text.size(), kGroupBytes * 8);
             const std::size_t at = frames_.size();
             frames_.resize(at + 2 * take);
-            toUtf16le(text.substr(0, take), frames_.data() + at);
+            codes_.widen1252(text.data(), take, frames_.data() + at);
             text.remove_prefix(take);
             flushWholeBlocks(false);
         }
@@ -114,8 +95,8 @@ private:
             return;
         }
         cipher_.encryptBlocks(frames_.data(), whole / 32);
-        std::string out;
-        appendHex(frames_.data(), whole, out);
+        std::string out(2 * whole, '\0');
+        codes_.encodeHex(frames_.data(), whole, out.data());
         if (last) {
             out += kPieceEnd;
         }
@@ -124,6 +105,7 @@ private:
     }
 
     const Rijndael256Engine& cipher_;
+    const ByteCodes& codes_;
     OrderedWork& work_;
     std::uint64_t index_;
     std::uint64_t left_;
@@ -133,9 +115,14 @@ private:
 } // namespace
 
 PlainScan scanPlain(FileReader& in, const EngineOptions& options) {
+    const ByteCodes& codes = options.conversions();
     PlainScan scan;
-    PatternFinder marker(kMarkerLine);
-    std::vector<char> buffer(options.chunkSize);
+    // Only whether it occurs counts: what is left without it goes nowhere.
+    PatternRemover marker(
+        kMarkerLine, [](std::string_view) {}, codes);
+    std::mutex io;
+    engine::ReadAhead chunks(in, options.chunkSize, io);
+    std::uint32_t blanks[1024];
     std::uint64_t current = 0; // characters of the field being read
     auto endField = [&] {
         scan.encryptedSize += pieceSize(current);
@@ -146,59 +133,49 @@ PlainScan scanPlain(FileReader& in, const EngineOptions& options) {
         ++scan.fields;
         current = 0;
     };
-    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
-        const std::string_view chunk(buffer.data(), n);
+    for (std::string_view chunk; !(chunk = chunks.next()).empty();) {
+        const std::size_t n = chunk.size();
         scan.size += n;
         marker.push(chunk);
-        std::size_t pos = 0;
-        while (true) {
-            const std::size_t blank = chunk.find(' ', pos);
-            if (blank == std::string_view::npos) {
-                current += n - pos;
+        for (std::size_t pos = 0;;) {
+            const std::size_t found =
+                codes.findByte(chunk.data() + pos, n - pos, ' ', blanks, std::size(blanks));
+            std::size_t from = 0; // in the text from pos
+            for (std::size_t k = 0; k < found; ++k) {
+                current += blanks[k] - from;
+                endField();
+                from = blanks[k] + 1;
+            }
+            if (found < std::size(blanks)) {
+                current += n - pos - from;
                 break;
             }
-            current += blank - pos;
-            endField();
-            pos = blank + 1;
+            pos += from;
         }
     }
     endField();
-    scan.marked = marker.found();
+    scan.marked = marker.removed() > 0;
     scan.encryptedSize += kMarkerLine.size();
     return scan;
 }
 
 void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
                    const PlainScan& scan, const EngineOptions& options, EngineProgress& progress) {
-    OrderedWork work(options.threadCount(), out, progress);
-    auto longField = scan.longFields.begin();
+    const ByteCodes& codes = options.conversions();
+    std::mutex io;
+    engine::ReadAhead chunks(in, options.chunkSize, io);
+    OrderedWork work(options.threadCount(), out, io, progress,
+                     [&cipher, &codes](Batch& b) { encryptBatch(cipher, codes, b); });
     // This thread only cuts the text into batches of whole fields; the workers split them.
-    std::uint64_t index = 0;    // of the first field in batch
-    std::string batch;          // whole fields, each followed by a blank, then a field begun
-    std::uint64_t whole = 0;    // whole fields in batch
-    std::size_t wholeBytes = 0; // their bytes
+    engine::Batcher batches(work);
+    auto longField = scan.longFields.begin();
     std::optional<LongFieldEncryptor> longOne;
     std::uint64_t longLeft = 0; // characters of the long field still to come
 
-    // Hands the whole fields to a worker; the field begun stays.
-    auto submitWhole = [&] {
-        if (whole == 0) {
-            return;
-        }
-        std::string begun = batch.substr(wholeBytes);
-        batch.resize(wholeBytes);
-        work.submit([&cipher, fields = std::move(batch)] { return encryptFields(cipher, fields); },
-                    index + whole - 1);
-        batch = std::move(begun);
-        batch.reserve(options.batchSize + 64);
-        index += whole;
-        whole = 0;
-        wholeBytes = 0;
-    };
     auto endLong = [&] {
         longOne->finish();
         longOne.reset();
-        ++index;
+        batches.skip();
     };
 
     auto take = [&](std::string_view piece) {
@@ -217,29 +194,28 @@ void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
                 continue;
             }
             // Fields join the batch up to the next long one.
+            std::string& batch = batches.text();
             const bool longNext = longField != scan.longFields.end();
-            std::uint64_t room = longNext ? longField->first - index - whole : UINT64_MAX;
+            std::uint64_t room =
+                longNext ? longField->first - batches.first() - batches.whole() : UINT64_MAX;
             const std::size_t slice = batch.size() < options.batchSize
                                           ? std::min(piece.size(), options.batchSize - batch.size())
                                           : piece.size();
             const std::string_view part = piece.substr(0, slice);
             std::size_t used = 0;
             if (room > 0) {
-                const std::size_t blanks = countByte(part.data(), part.size(), ' ');
+                const std::size_t blanks = codes.countByte(part.data(), part.size(), ' ');
                 if (blanks < room) {
                     used = part.size();
                     if (blanks > 0) {
-                        whole += blanks;
+                        batches.addWhole(blanks, batch.size() + part.rfind(' ') + 1);
                         room -= blanks;
-                        wholeBytes = batch.size() + part.rfind(' ') + 1;
                     }
                 } else {
                     // The long field begins in this slice: up to the blank before it.
-                    for (std::size_t start = 0; room > 0; --room) {
-                        start = part.find(' ', start) + 1;
-                        ++whole;
-                        wholeBytes = batch.size() + start;
-                        used = start;
+                    for (; room > 0; --room) {
+                        used = part.find(' ', used) + 1;
+                        batches.addWhole(1, batch.size() + used);
                     }
                 }
             }
@@ -248,32 +224,31 @@ void encryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
             if (room == 0) {
                 // A long field begins: what came before it is written first, then it
                 // streams through on its own.
-                submitWhole();
+                batches.submitWhole();
                 work.drain();
-                longOne.emplace(cipher, work, longField->second, index);
+                longOne.emplace(cipher, codes, work, longField->second, batches.first());
                 longLeft = longField->second;
                 ++longField;
             } else if (batch.size() >= options.batchSize) {
-                submitWhole();
+                batches.submitWhole();
             }
         }
     };
 
-    std::vector<char> buffer(options.chunkSize);
-    batch.reserve(options.batchSize + 64);
-    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
-        take(std::string_view(buffer.data(), n));
+    for (std::string_view chunk; !(chunk = chunks.next()).empty();) {
+        take(chunk);
     }
     // The last field ends with the text.
     if (longOne) {
         endLong();
     } else {
+        std::string& batch = batches.text();
         batch.push_back(' ');
-        ++whole;
-        wholeBytes = batch.size();
+        batches.addWhole(1, batch.size());
     }
-    submitWhole();
+    batches.submitWhole();
     work.drain();
+    const std::lock_guard lock(io);
     out.write(kMarkerLine);
 }
 

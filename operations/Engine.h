@@ -14,14 +14,18 @@
 
 namespace vornal {
 
+struct ByteCodes;
+
 // How the file engine divides its work. Every setting gives the same bytes; they only
 // trade memory for speed.
 struct EngineOptions {
     std::size_t chunkSize = 1 << 20;   // bytes read from a file at a time
     std::size_t batchSize = 128 << 10; // text handed to one worker at a time
     unsigned threads = 0;              // 0: $VORNAL_THREADS, else every core
+    const ByteCodes* codes = nullptr;  // the byte conversions; none: the fastest here
 
     [[nodiscard]] unsigned threadCount() const;
+    [[nodiscard]] const ByteCodes& conversions() const;
 };
 
 // The user asked to stop; the file is to be put back.

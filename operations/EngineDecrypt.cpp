@@ -1,5 +1,6 @@
 // The decrypting half of the file engine: the scan of an encrypted file, the key check and
 // the stream of decrypted parts.
+#include "cipher/LittleEndian.h"
 #include "operations/ByteCodes.h"
 #include "operations/Engine.h"
 #include "operations/EngineWork.h"
@@ -7,54 +8,32 @@
 #include "operations/TextStream.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
+#include <iterator>
+#include <mutex>
 #include <optional>
 
 namespace vornal {
 
 namespace {
 
+using engine::Batch;
 using engine::kGroupBytes;
-using engine::load32;
+using engine::kGroupUnits;
 using engine::OrderedWork;
 
 // How much of the first decryptable part the scan keeps for the key check.
 constexpr std::size_t kHeadBytes = 64 * 1024;
-
-// A hexadecimal digit's value, -1 for anything else.
-int nibbleOf(char c) noexcept {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-// Appends decrypted UTF-16LE units of part index as Windows-1252 bytes. A file's text has
-// a byte for every character, so a character without one was not written with this key.
-void appendAs1252(const std::uint8_t* utf16le, std::size_t units, std::string& out,
-                  std::uint64_t index) {
-    const std::size_t at = out.size();
-    out.resize(at + units);
-    if (!narrowTo1252(utf16le, units, out.data() + at)) {
-        throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
-    }
-}
 
 // The text of an encrypted file as the decrypt probe gives it: every marker removed, then
 // the blanks around it trimmed. It comes out in large pieces, to be split into parts at
 // each ":" and carriage return by whoever takes it.
 class EncryptedText {
 public:
-    explicit EncryptedText(Sink out)
+    EncryptedText(const ByteCodes& codes, Sink out)
         : trimmer_(std::move(out)),
-          remover_(kMarkerLine, [this](std::string_view s) { trimmer_.push(s); }) {}
+          remover_(
+              kMarkerLine, [this](std::string_view s) { trimmer_.push(s); }, codes) {}
 
     void push(std::string_view piece) { remover_.push(piece); }
     void finish() {
@@ -73,21 +52,42 @@ private:
 // Two separators cannot overlap, so every carriage return after a ":" ends one.
 class SeparatorFinder {
 public:
-    // Where in piece the next separator ends (one past its carriage return) at or after
-    // from; npos when there is none.
-    [[nodiscard]] std::size_t next(std::string_view piece, std::size_t from) const noexcept {
-        while (from < piece.size()) {
-            const void* cr = std::memchr(piece.data() + from, kPieceEnd[1], piece.size() - from);
-            if (cr == nullptr) {
-                return std::string_view::npos;
-            }
-            const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - piece.data());
+    // The ends (one past the carriage return) of the next separators in piece from byte
+    // from on, in order, up to max of them; from moves past what was looked at, to the end of
+    // piece when nothing is left. Answers how many.
+    std::size_t find(const ByteCodes& codes, std::string_view piece, std::size_t& from,
+                     std::uint32_t* ends, std::size_t max) const {
+        const std::size_t found =
+            codes.findByte(piece.data() + from, piece.size() - from, kPieceEnd[1], ends, max);
+        const std::size_t next = found < max ? piece.size() : from + ends[found - 1] + 1;
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < found; ++k) {
+            const std::size_t at = from + ends[k];
             if ((at > 0 ? piece[at - 1] : last_) == kPieceEnd[0]) {
-                return at + 1;
+                ends[kept++] = static_cast<std::uint32_t>(at + 1);
             }
-            from = at + 1;
         }
-        return std::string_view::npos;
+        from = next;
+        return kept;
+    }
+    // How many separators end in piece.
+    [[nodiscard]] std::size_t count(const ByteCodes& codes, std::string_view piece) const {
+        return codes.countSeparators(piece.data(), piece.size(), last_);
+    }
+    // The end of the n-th separator (from 1) in piece, which has at least n.
+    [[nodiscard]] std::size_t endOf(const ByteCodes& codes, std::string_view piece,
+                                    std::size_t n) const {
+        std::uint32_t ends[kWindow];
+        for (std::size_t from = 0;;) {
+            const std::size_t found = find(codes, piece, from, ends, std::min(n, kWindow));
+            if (found >= n) {
+                return ends[n - 1];
+            }
+            if (from == piece.size()) {
+                return piece.size(); // fewer than n: not to be asked
+            }
+            n -= found;
+        }
     }
     // The piece has been looked at; its last byte may begin a separator.
     void passed(std::string_view piece) noexcept {
@@ -96,110 +96,44 @@ public:
         }
     }
 
+    static constexpr std::size_t kWindow = 1024;
+
 private:
     char last_ = '\0';
 };
 
-// The message length that a part's decrypted first block gives, when the writer could have
-// written it for a part of total bytes: whole characters of two bytes, at least one, with
-// the least padding that fills the last block.
-std::optional<std::uint64_t> messageLength(const std::uint8_t* firstBlock, std::uint64_t total) {
-    const std::int32_t L = load32(firstBlock);
-    if (L <= 0 || L % 2 != 0 || AES::framedSize(static_cast<std::size_t>(L)) != total) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(L);
-}
-
-// The framing pads with zero bytes: anything else there was not written with this key.
-void checkPadding(const std::uint8_t* padding, std::size_t n, std::uint64_t index) {
-    if (!std::all_of(padding, padding + n, [](std::uint8_t b) { return b == 0; })) {
-        throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
-    }
-}
-
-struct DecodedPart {
-    std::size_t offset; // of its bytes in the group's buffer
-    std::size_t size;   // 0 for an empty part
-};
-
-// Decrypted parts, the first of them part `first` of the file; a blank goes before each
-// one but the file's first.
-std::string decryptParts(const Rijndael256Engine& cipher, const std::vector<std::string_view>& all,
-                         std::size_t textSize, std::uint64_t first) {
-    std::string out;
-    out.reserve(textSize / 4 + all.size() + 64);
-    std::vector<std::uint8_t> frames;
-    std::vector<DecodedPart> parts;
-    std::size_t next = 0;
-    while (next < all.size()) {
-        frames.clear();
-        parts.clear();
-        const std::uint64_t groupFirst = first + next;
-        std::optional<PartFailed> stop; // a part that cannot even be decoded
-        while (next < all.size() && frames.size() < kGroupBytes) {
-            const std::uint64_t index = first + next;
-            const std::string_view hex = all[next];
-            ++next;
-            if (hex.empty()) {
-                parts.push_back({0, 0});
-                continue;
-            }
-            if (hex.size() % 2 != 0) {
-                stop = PartFailed{TextCipher::Outcome::Malformed, index};
-                break;
-            }
-            const std::size_t at = frames.size();
-            frames.resize(at + hex.size() / 2);
-            if (!decodeHex(hex.data(), hex.size() / 2, frames.data() + at)) {
-                frames.resize(at);
-                stop = PartFailed{TextCipher::Outcome::Malformed, index};
-                break;
-            }
-            if ((hex.size() / 2) % 32 != 0) {
-                // Whole bytes, but not whole blocks: no key opens it.
-                frames.resize(at);
-                stop = PartFailed{TextCipher::Outcome::InvalidPassword, index};
-                break;
-            }
-            parts.push_back({at, hex.size() / 2});
+// The decrypted texts of whole parts, each ended by its separator, the first of them part
+// `first` of the file, to b.out with a blank before each but the file's first. Throws
+// PartFailed for the first part that does not decrypt.
+void decryptParts(const Rijndael256Engine& cipher, const ByteCodes& codes, std::string_view parts,
+                  std::uint64_t first, Batch& b) {
+    // Room for a group and for the longest part the text can hold.
+    engine::atLeast(b.frames, kGroupBytes + parts.size() / 2);
+    engine::atLeast(b.blocks, kGroupUnits);
+    b.out.clear();
+    std::uint64_t index = first;
+    while (!parts.empty()) {
+        const Decoding d =
+            codes.decodeParts(parts, b.frames.data(), kGroupBytes, b.blocks.data(), kGroupUnits);
+        cipher.decryptBlocks(b.frames.data(), d.bytes / 32);
+        char* out = b.out.room(textsRoom(d.parts, d.bytes));
+        const Texts t = codes.writeTexts(b.frames.data(), b.blocks.data(), d.parts, index > 0, out);
+        if (t.failed) {
+            throw PartFailed{TextCipher::Outcome::InvalidPassword, index + t.parts};
         }
-        cipher.decryptBlocks(frames.data(), frames.size() / 32);
-        for (std::size_t k = 0; k < parts.size(); ++k) {
-            const std::uint64_t index = groupFirst + k;
-            if (index > 0) {
-                out.push_back(' ');
-            }
-            const DecodedPart& p = parts[k];
-            if (p.size > 0) {
-                const std::uint8_t* bytes = frames.data() + p.offset;
-                const auto L = messageLength(bytes, p.size);
-                if (!L) {
-                    throw PartFailed{TextCipher::Outcome::InvalidPassword, index};
-                }
-                checkPadding(bytes + 4 + *L, p.size - 4 - *L, index);
-                appendAs1252(bytes + 4, *L / 2, out, index);
-            }
+        b.out.commit(t.chars);
+        if (d.fault != PartFault::None) {
+            // Digits that are no bytes are damage; bytes that are no blocks, no key opens.
+            throw PartFailed{d.fault == PartFault::NotHex ? TextCipher::Outcome::Malformed
+                                                          : TextCipher::Outcome::InvalidPassword,
+                             index + d.parts};
         }
-        if (stop) {
-            throw *stop;
+        if (d.parts == 0) {
+            break; // no separator: not a whole part, which a batch never holds
         }
+        index += d.parts;
+        parts.remove_prefix(d.used);
     }
-    return out;
-}
-
-// Decrypted parts for a batch of whole parts, each ended by its separator, the first of
-// them part `first` of the file.
-std::string decryptBatch(const Rijndael256Engine& cipher, const std::string& batch,
-                         std::uint64_t first) {
-    std::vector<std::string_view> parts;
-    SeparatorFinder separators;
-    std::size_t start = 0;
-    for (std::size_t end; (end = separators.next(batch, start)) != std::string_view::npos;
-         start = end) {
-        parts.emplace_back(batch.data() + start, end - kPieceEnd.size() - start);
-    }
-    return decryptParts(cipher, parts, batch.size(), first);
 }
 
 // Where decrypted text goes: its bytes, and the last part that is complete with them.
@@ -208,9 +142,9 @@ using Emit = std::function<void(const std::string&, std::uint64_t)>;
 // One part too long for a batch, decrypted as it streams past, with the blank before it.
 class LongPartDecryptor {
 public:
-    LongPartDecryptor(const Rijndael256Engine& cipher, Emit emit, std::uint64_t chars,
-                      std::uint64_t index)
-        : cipher_(cipher), emit_(std::move(emit)), index_(index) {
+    LongPartDecryptor(const Rijndael256Engine& cipher, const ByteCodes& codes, Emit emit,
+                      std::uint64_t chars, std::uint64_t index)
+        : cipher_(cipher), codes_(codes), emit_(std::move(emit)), index_(index) {
         if (chars % 2 != 0) {
             throw PartFailed{TextCipher::Outcome::Malformed, index};
         }
@@ -221,20 +155,19 @@ public:
     }
 
     void feed(std::string_view hex) {
-        for (const char c : hex) {
-            const int v = nibbleOf(c);
-            if (v < 0) {
-                throw PartFailed{TextCipher::Outcome::Malformed, index_};
-            }
-            if (half_ < 0) {
-                half_ = v;
-            } else {
-                bytes_.push_back(static_cast<std::uint8_t>(half_ << 4 | v));
-                half_ = -1;
-            }
-            if (bytes_.size() >= kGroupBytes * 8) {
-                flush();
-            }
+        if (half_ && !hex.empty()) {
+            const char pair[2] = {*half_, hex[0]};
+            half_.reset();
+            hex.remove_prefix(1);
+            decode(pair, 1);
+        }
+        while (hex.size() >= 2) {
+            const std::size_t n = std::min(hex.size() / 2, kFlushBytes - bytes_.size());
+            decode(hex.data(), n);
+            hex.remove_prefix(2 * n);
+        }
+        if (!hex.empty()) {
+            half_ = hex[0];
         }
     }
 
@@ -245,6 +178,19 @@ public:
     }
 
 private:
+    static constexpr std::size_t kFlushBytes = kGroupBytes * 8;
+
+    void decode(const char* hex, std::size_t n) {
+        const std::size_t at = bytes_.size();
+        bytes_.resize(at + n);
+        if (!codes_.decodeHex(hex, n, bytes_.data() + at)) {
+            throw PartFailed{TextCipher::Outcome::Malformed, index_};
+        }
+        if (bytes_.size() >= kFlushBytes) {
+            flush();
+        }
+    }
+
     void flush() {
         const std::size_t whole = bytes_.size() / 32 * 32;
         if (whole == 0) {
@@ -255,11 +201,11 @@ private:
         std::size_t from = 0;
         if (!started_) {
             started_ = true;
-            const auto L = messageLength(bytes_.data(), total_);
-            if (!L) {
-                throw PartFailed{TextCipher::Outcome::InvalidPassword, index_};
+            const auto L = static_cast<std::int32_t>(load32le(bytes_.data()));
+            if (!isPieceLength(L, total_)) {
+                fail();
             }
-            messageLeft_ = *L;
+            messageLeft_ = static_cast<std::uint64_t>(L);
             from = 4;
             if (index_ > 0) {
                 out.push_back(' ');
@@ -268,22 +214,35 @@ private:
         // Characters begin at even offsets, as flushes do, so none is cut in two.
         const auto message =
             static_cast<std::size_t>(std::min<std::uint64_t>(messageLeft_, whole - from));
-        appendAs1252(bytes_.data() + from, message / 2, out, index_);
+        const std::size_t at = out.size();
+        out.resize(at + message / 2);
+        if (!codes_.narrowTo1252(bytes_.data() + from, message / 2, out.data() + at)) {
+            fail(); // a file's text has a byte for every character
+        }
         messageLeft_ -= message;
-        checkPadding(bytes_.data() + from + message, whole - from - message, index_);
+        // The framing pads with zero bytes: anything else was not written with this key.
+        if (!std::all_of(bytes_.data() + from + message, bytes_.data() + whole,
+                         [](std::uint8_t b) { return b == 0; })) {
+            fail();
+        }
         bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(whole));
         if (!out.empty()) {
             emit_(out, index_ > 0 ? index_ - 1 : 0);
         }
     }
 
+    [[noreturn]] void fail() const {
+        throw PartFailed{TextCipher::Outcome::InvalidPassword, index_};
+    }
+
     const Rijndael256Engine& cipher_;
+    const ByteCodes& codes_;
     Emit emit_;
     std::uint64_t index_;
     std::uint64_t total_ = 0;       // bytes of ciphertext
     std::uint64_t messageLeft_ = 0; // message bytes still to come
     bool started_ = false;
-    int half_ = -1;
+    std::optional<char> half_; // the first digit of a pair whose second is still to come
     std::vector<std::uint8_t> bytes_;
 };
 
@@ -296,59 +255,81 @@ constexpr std::uint64_t decryptedChars(std::uint64_t digits) {
 } // namespace
 
 EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
+    const ByteCodes& codes = options.conversions();
     EncryptedScan scan;
     SeparatorFinder separators;
-    std::uint64_t current = 0; // bytes of the part being read, its separator's ":" included
-    bool blank = true;         // and they are all blanks, tabs or line ends
-    bool capturing = true;     // the head of the current part is kept until one has bytes
-    auto endPart = [&](std::uint64_t length, bool last) {
-        if (capturing && length > 0) {
-            scan.firstFull = scan.parts;
-            scan.firstFullLength = length;
-            scan.firstFullHead.resize(std::min<std::size_t>(scan.firstFullHead.size(), length));
-            capturing = false;
-        } else if (capturing) {
-            scan.firstFullHead.clear();
-        }
-        if (length > options.batchSize) {
-            scan.longParts.emplace_back(scan.parts, length);
-        }
-        if (!last) {
-            scan.decryptedBound += (scan.parts > 0 ? 1 : 0) + decryptedChars(length);
-        }
-        scan.lastPartBlank = blank;
-        blank = true;
-        ++scan.parts;
-    };
-    // One byte more than the head, to tell a part longer than it; the separator's bytes
-    // are taken off when the part ends. Blankness counts only for the last part, which has
-    // no separator.
+    std::uint64_t current = 0;   // bytes of the part being read, its separator's ":" included
+    bool blank = true;           // and they are all blanks, tabs or line ends
+    bool capturing = true;       // the head of the current part is kept until one has bytes
+    std::uint64_t separated = 0; // parts with a separator
+    std::uint64_t chars = 0;     // the most characters they decrypt to
+    // The first part with bytes is kept whole, up to one byte more than the head, to tell a
+    // part longer than it; the separator's bytes are taken off when the part ends.
     auto keep = [&](std::string_view bytes) {
-        blank = blank && isIgnoredTail(bytes);
         std::string& head = scan.firstFullHead;
-        if (capturing && head.size() <= kHeadBytes) {
+        if (head.size() <= kHeadBytes) {
             head.append(bytes.substr(0, kHeadBytes + 1 - head.size()));
         }
     };
-    EncryptedText text([&](std::string_view piece) {
-        std::size_t start = 0;
-        for (std::size_t end; (end = separators.next(piece, start)) != std::string_view::npos;
-             start = end) {
-            keep(piece.substr(start, end - start));
-            endPart(current + (end - start) - kPieceEnd.size(), false);
-            current = 0;
+    auto ended = [&](std::uint64_t index, std::uint64_t length) {
+        if (length > 0) {
+            scan.firstFull = index;
+            scan.firstFullLength = length;
+            scan.firstFullHead.resize(std::min<std::size_t>(scan.firstFullHead.size(), length));
+            capturing = false;
+        } else {
+            scan.firstFullHead.clear();
         }
-        keep(piece.substr(start));
-        current += piece.size() - start;
+    };
+    std::uint32_t ends[SeparatorFinder::kWindow];
+    EncryptedText text(codes, [&](std::string_view piece) {
+        std::size_t start = 0;
+        for (std::size_t from = 0; from < piece.size();) {
+            const std::size_t found = separators.find(codes, piece, from, ends, std::size(ends));
+            for (std::size_t k = 0; k < found; ++k) {
+                const std::size_t end = ends[k];
+                const std::uint64_t length = current + (end - start) - kPieceEnd.size();
+                if (capturing) [[unlikely]] {
+                    keep(piece.substr(start, end - start));
+                    ended(separated, length);
+                }
+                if (length > options.batchSize) [[unlikely]] {
+                    scan.longParts.emplace_back(separated, length);
+                }
+                chars += decryptedChars(length);
+                ++separated;
+                current = 0;
+                start = end;
+            }
+        }
+        // Blankness counts only for the last part, which has no separator.
+        const std::string_view rest = piece.substr(start);
+        blank = (start > 0 || blank) && isIgnoredTail(rest);
+        if (capturing) {
+            keep(rest);
+        }
+        current += rest.size();
         separators.passed(piece);
     });
-    std::vector<char> buffer(options.chunkSize);
-    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
-        text.push(std::string_view(buffer.data(), n));
+    std::mutex io;
+    engine::ReadAhead chunks(in, options.chunkSize, io);
+    for (std::string_view chunk; !(chunk = chunks.next()).empty();) {
+        text.push(chunk);
     }
     text.finish();
+    // Every part but the file's first is written after a blank.
+    scan.decryptedBound = chars + (separated > 0 ? separated - 1 : 0);
+    scan.parts = separated;
     if (text.size() > 0) {
-        endPart(current, true); // the part after the last separator
+        // The part after the last separator, which is never decrypted.
+        scan.lastPartBlank = blank;
+        if (capturing) {
+            ended(separated, current);
+        }
+        if (current > options.batchSize) {
+            scan.longParts.emplace_back(separated, current);
+        }
+        ++scan.parts;
     }
     if (scan.firstFullHead.size() > kHeadBytes) {
         scan.firstFullHead.resize(kHeadBytes);
@@ -368,11 +349,13 @@ TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const Rijndael256E
     if (!scan.firstFull) {
         return TextCipher::Outcome::Text;
     }
+    const ByteCodes& codes = options.conversions();
     const std::uint64_t index = *scan.firstFull;
     try {
         const std::string& head = scan.firstFullHead;
         if (scan.firstFullLength == head.size()) {
-            (void)decryptParts(cipher, {head}, head.size(), index);
+            Batch scratch;
+            decryptParts(cipher, codes, head + std::string(kPieceEnd), index, scratch);
             return TextCipher::Outcome::Text;
         }
         // Too long to keep: it is read again, decrypted as it streams past and dropped.
@@ -380,14 +363,14 @@ TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const Rijndael256E
         std::uint64_t skip = index * kPieceEnd.size();
         std::uint64_t left = scan.firstFullLength;
         LongPartDecryptor part(
-            cipher,
+            cipher, codes,
             [&progress](const std::string&, std::uint64_t) {
                 if (progress.cancelRequested()) {
                     throw OperationCancelled{};
                 }
             },
             left, index);
-        EncryptedText text([&](std::string_view piece) {
+        EncryptedText text(codes, [&](std::string_view piece) {
             const auto skipped =
                 static_cast<std::size_t>(std::min<std::uint64_t>(skip, piece.size()));
             piece.remove_prefix(skipped);
@@ -421,37 +404,21 @@ TextCipher::Outcome checkFirstPart(const EncryptedScan& scan, const Rijndael256E
 void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cipher,
                    const EncryptedScan& scan, const EngineOptions& options,
                    EngineProgress& progress) {
-    OrderedWork work(options.threadCount(), out, progress);
+    const ByteCodes& codes = options.conversions();
+    std::mutex io;
+    OrderedWork work(options.threadCount(), out, io, progress, [&cipher, &codes](Batch& b) {
+        decryptParts(cipher, codes, std::string_view(b.text.data(), b.end), b.first, b);
+    });
     // The last part is never decrypted; with no parts at all nothing is.
     const std::uint64_t decryptable = scan.parts > 0 ? scan.parts - 1 : 0;
     auto longPart = scan.longParts.begin();
     // This thread only cuts the text into batches of whole parts; the workers split them.
     SeparatorFinder separators;
-    std::uint64_t index = 0;    // of the first part in batch
-    std::string batch;          // whole parts with their separators, then a part begun
-    std::uint64_t whole = 0;    // whole parts in batch
-    std::size_t wholeBytes = 0; // their bytes
+    engine::Batcher batches(work);
     std::optional<LongPartDecryptor> longOne;
     std::uint64_t longLeft = 0;    // characters of the long part still to come
     std::size_t separatorLeft = 0; // and of its separator
     bool done = false;             // only the part after the last separator is left
-
-    // Hands the whole parts to a worker; the part begun stays.
-    auto submitWhole = [&] {
-        if (whole == 0) {
-            return;
-        }
-        std::string begun = batch.substr(wholeBytes);
-        batch.resize(wholeBytes);
-        work.submit([&cipher, text = std::move(batch),
-                     first = index] { return decryptBatch(cipher, text, first); },
-                    index + whole - 1);
-        batch = std::move(begun);
-        batch.reserve(options.batchSize + 64);
-        index += whole;
-        whole = 0;
-        wholeBytes = 0;
-    };
 
     auto take = [&](std::string_view piece) {
         while (!piece.empty() && !done) {
@@ -468,30 +435,37 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
                 if (longLeft == 0 && separatorLeft == 0) {
                     longOne->finish();
                     longOne.reset();
-                    ++index;
+                    batches.skip();
                 }
                 continue;
             }
             // Parts join the batch up to the next long part or the part after the last
             // separator, whichever comes first.
+            std::string& batch = batches.text();
             const bool longNext = longPart != scan.longParts.end() && longPart->first < decryptable;
             const std::uint64_t stop = longNext ? longPart->first : decryptable;
-            std::uint64_t room = stop - index - whole;
+            std::uint64_t room = stop - batches.first() - batches.whole();
             const std::size_t slice = batch.size() < options.batchSize
                                           ? std::min(piece.size(), options.batchSize - batch.size())
                                           : piece.size();
             const std::string_view part = piece.substr(0, slice);
             std::size_t used = room > 0 ? part.size() : 0;
-            for (std::size_t start = 0; room > 0;) {
-                const std::size_t end = separators.next(part, start);
-                if (end == std::string_view::npos) {
-                    break;
-                }
-                ++whole;
-                wholeBytes = batch.size() + end;
-                start = end;
-                if (--room == 0) {
-                    used = end;
+            if (room > 0) {
+                const std::size_t found = separators.count(codes, part);
+                if (found >= room) {
+                    // The part to stop before begins in this slice: up to the separator
+                    // before it.
+                    used = separators.endOf(codes, part, room);
+                    batches.addWhole(room, batch.size() + used);
+                    room = 0;
+                } else if (found > 0) {
+                    // The last one ends in the last part's length from the end; one at the
+                    // very start may have begun in the piece before.
+                    const std::size_t last = part.rfind(kPieceEnd);
+                    batches.addWhole(found, batch.size() + (last == std::string_view::npos
+                                                                ? 1
+                                                                : last + kPieceEnd.size()));
+                    room -= found;
                 }
             }
             batch.append(part.substr(0, used));
@@ -499,7 +473,7 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
             piece.remove_prefix(used);
             if (room == 0) {
                 // Nothing follows the whole parts in the batch here.
-                submitWhole();
+                batches.submitWhole();
                 if (!longNext) {
                     done = true;
                     break;
@@ -507,30 +481,29 @@ void decryptStream(FileReader& in, FileWriter& out, const Rijndael256Engine& cip
                 // What came before the long part is written first; it streams on its own.
                 work.drain();
                 longOne.emplace(
-                    cipher,
+                    cipher, codes,
                     [&work](const std::string& bytes, std::uint64_t last) {
                         work.write(bytes, last);
                     },
-                    longPart->second, index);
+                    longPart->second, batches.first());
                 longLeft = longPart->second;
                 separatorLeft = kPieceEnd.size();
                 ++longPart;
             } else if (batch.size() >= options.batchSize) {
-                submitWhole();
+                batches.submitWhole();
             }
         }
     };
-    EncryptedText text(take);
+    EncryptedText text(codes, take);
     if (decryptable == 0) {
         return;
     }
-    std::vector<char> buffer(options.chunkSize);
-    batch.reserve(options.batchSize + 64);
-    while (const std::size_t n = in.read(buffer.data(), buffer.size())) {
-        text.push(std::string_view(buffer.data(), n));
+    engine::ReadAhead chunks(in, options.chunkSize, io);
+    for (std::string_view chunk; !done && !(chunk = chunks.next()).empty();) {
+        text.push(chunk);
     }
     text.finish();
-    submitWhole();
+    batches.submitWhole();
     work.drain();
 }
 

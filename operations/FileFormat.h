@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cipher/AES.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,7 +36,14 @@ inline constexpr std::string_view kPieceEnd = ":\r";
 // The size of one piece for a field of n characters: 2 for an empty field, otherwise the
 // hexadecimal ciphertext of 2n bytes plus its two end characters.
 [[nodiscard]] constexpr std::uint64_t pieceSize(std::uint64_t n) {
-    return n == 0 ? 2 : 64 * ((2 * n + 4 + 31) / 32) + 2;
+    return kPieceEnd.size() + (n == 0 ? 0 : 2 * AES::framedSize(2 * n));
+}
+
+// Whether a decrypted length field L is one the writer frames a field with in total bytes:
+// whole characters of two bytes, at least one, and the least padding that fills the blocks.
+[[nodiscard]] constexpr bool isPieceLength(std::int32_t L, std::uint64_t total) {
+    return AES::plausibleLength(L, total) && L % 2 == 0 &&
+           AES::framedSize(static_cast<std::size_t>(L)) == total;
 }
 
 // The exact size of the encrypted file for a plain text.

@@ -4,26 +4,20 @@
 
 namespace vornal {
 
-namespace {
+PatternRemover::PatternRemover(std::string_view pattern, Sink out, const ByteCodes& codes)
+    : pattern_(pattern), codes_(codes), out_(std::move(out)) {}
 
-// The first occurrence at or after pos. Skipping by the pattern's length rather than
-// stopping at every digit that begins it: hexadecimal text is full of the marker's "F".
-std::size_t findIn(std::string_view text, std::size_t pos,
-                   const std::boyer_moore_horspool_searcher<std::string::const_iterator>& s) {
-    const auto [at, end] = s(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end());
-    return at == text.end() ? std::string_view::npos : static_cast<std::size_t>(at - text.begin());
+// The first occurrence at or after pos.
+std::size_t PatternRemover::findIn(std::string_view text, std::size_t pos) const noexcept {
+    const std::size_t at = codes_.find(text.substr(pos), pattern_);
+    return at == std::string_view::npos ? at : pos + at;
 }
-
-} // namespace
-
-PatternRemover::PatternRemover(std::string_view pattern, Sink out)
-    : pattern_(pattern), searcher_(pattern_.begin(), pattern_.end()), out_(std::move(out)) {}
 
 // Removes the occurrences in text from pos on and hands on what is certain; answers where
 // the bytes that may still begin an occurrence start.
 std::size_t PatternRemover::scan(std::string_view text, std::size_t pos) {
     while (true) {
-        const std::size_t at = findIn(text, pos, searcher_);
+        const std::size_t at = findIn(text, pos);
         if (at == std::string_view::npos) {
             break;
         }
@@ -56,7 +50,7 @@ void PatternRemover::push(std::string_view piece) {
     // those are joined to it; the rest of the piece is searched where it lies.
     const std::string joint = carry_ + std::string(piece.substr(0, reach));
     std::size_t start = 0;
-    const std::size_t at = findIn(joint, 0, searcher_);
+    const std::size_t at = findIn(joint, 0);
     if (at != std::string_view::npos && at < carry_.size()) {
         if (at > 0) {
             out_(std::string_view(carry_).substr(0, at));
@@ -74,23 +68,6 @@ void PatternRemover::finish() {
         out_(carry_);
         carry_.clear();
     }
-}
-
-PatternFinder::PatternFinder(std::string_view pattern)
-    : pattern_(pattern), searcher_(pattern_.begin(), pattern_.end()) {}
-
-void PatternFinder::push(std::string_view piece) {
-    if (found_) {
-        return;
-    }
-    carry_.append(piece);
-    if (findIn(carry_, 0, searcher_) != std::string_view::npos) {
-        found_ = true;
-        carry_.clear();
-        return;
-    }
-    const std::size_t keep = std::min(carry_.size(), pattern_.size() - 1);
-    carry_.erase(0, carry_.size() - keep);
 }
 
 BlankTrimmer::BlankTrimmer(Sink out) : out_(std::move(out)) {}
@@ -124,53 +101,6 @@ void BlankTrimmer::push(std::string_view piece) {
     }
     emit(piece.substr(0, last + 1));
     heldBlanks_ = piece.size() - last - 1;
-}
-
-Splitter::Splitter(std::string_view separator, Events events)
-    : separator_(separator), events_(std::move(events)) {}
-
-void Splitter::push(std::string_view piece) {
-    if (piece.empty()) {
-        return;
-    }
-    if (pendingFirst_) {
-        pendingFirst_ = false;
-        if (piece[0] == separator_[1]) {
-            events_.end();
-            piece.remove_prefix(1);
-        } else {
-            // The byte held back was text after all.
-            events_.bytes(std::string_view(separator_).substr(0, 1));
-        }
-    }
-    std::size_t pos = 0;
-    while (pos < piece.size()) {
-        const std::size_t at = piece.find(separator_, pos);
-        if (at == std::string_view::npos) {
-            break;
-        }
-        if (at > pos) {
-            events_.bytes(piece.substr(pos, at - pos));
-        }
-        events_.end();
-        pos = at + separator_.size();
-    }
-    std::size_t tailEnd = piece.size();
-    if (separator_.size() == 2 && tailEnd > pos && piece[tailEnd - 1] == separator_[0]) {
-        pendingFirst_ = true; // it may begin a separator that the next piece completes
-        --tailEnd;
-    }
-    if (tailEnd > pos) {
-        events_.bytes(piece.substr(pos, tailEnd - pos));
-    }
-}
-
-void Splitter::finish() {
-    if (pendingFirst_) {
-        pendingFirst_ = false;
-        events_.bytes(std::string_view(separator_).substr(0, 1));
-    }
-    events_.end();
 }
 
 } // namespace vornal

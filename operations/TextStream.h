@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operations/ByteCodes.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,42 +14,25 @@ namespace vornal {
 // result as working on the whole text at once.
 using Sink = std::function<void(std::string_view)>;
 
-// Removes every occurrence of pattern in one pass from the start, as a find-and-replace
-// over the whole text would: text that closes up around a removed occurrence is not
-// searched again.
+// Removes every occurrence of pattern (two bytes or more) in one pass from the start, as a
+// find-and-replace over the whole text would: text that closes up around a removed
+// occurrence is not searched again. With no occurrence at all, removed() stays 0.
 class PatternRemover {
 public:
-    PatternRemover(std::string_view pattern, Sink out);
-    PatternRemover(const PatternRemover&) = delete; // the searcher points into pattern_
-    PatternRemover& operator=(const PatternRemover&) = delete;
+    PatternRemover(std::string_view pattern, Sink out, const ByteCodes& codes = byteCodes());
     void push(std::string_view piece);
     void finish();
     [[nodiscard]] std::uint64_t removed() const noexcept { return removed_; }
 
 private:
     std::size_t scan(std::string_view text, std::size_t pos);
+    [[nodiscard]] std::size_t findIn(std::string_view text, std::size_t pos) const noexcept;
 
     std::string pattern_;
-    std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
+    const ByteCodes& codes_;
     Sink out_;
     std::string carry_; // the last bytes seen, which may begin an occurrence
     std::uint64_t removed_ = 0;
-};
-
-// Tells whether pattern occurs anywhere.
-class PatternFinder {
-public:
-    explicit PatternFinder(std::string_view pattern);
-    PatternFinder(const PatternFinder&) = delete; // the searcher points into pattern_
-    PatternFinder& operator=(const PatternFinder&) = delete;
-    void push(std::string_view piece);
-    [[nodiscard]] bool found() const noexcept { return found_; }
-
-private:
-    std::string pattern_;
-    std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher_;
-    std::string carry_;
-    bool found_ = false;
 };
 
 // Drops blanks (0x20) at the start and at the end of the whole text.
@@ -65,25 +50,6 @@ private:
     bool started_ = false;
     std::uint64_t heldBlanks_ = 0; // a run of blanks that only counts if text follows
     std::uint64_t emitted_ = 0;
-};
-
-// Splits a text at every occurrence of a one- or two-byte separator. For each part it
-// reports the bytes (in pieces, as they come) and then its end.
-class Splitter {
-public:
-    struct Events {
-        std::function<void(std::string_view)> bytes; // more bytes of the current part
-        std::function<void()> end;                   // the current part is complete
-    };
-    Splitter(std::string_view separator, Events events);
-    void push(std::string_view piece);
-    // The text ends: the last part (after the last separator) is complete.
-    void finish();
-
-private:
-    std::string separator_;
-    Events events_;
-    bool pendingFirst_ = false; // a piece ended with the separator's first byte
 };
 
 } // namespace vornal

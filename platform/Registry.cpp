@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "platform/Hex.h"
 #include "platform/RunError.h"
 #include "platform/Text.h"
 
@@ -58,17 +59,6 @@ std::optional<RegistryRoot> rootNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<unsigned> hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return static_cast<unsigned>(c - '0');
-    }
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f') {
-        return static_cast<unsigned>(c - 'a' + 10);
-    }
-    return std::nullopt;
-}
-
 // Up to maxDigits hexadecimal digits, at least one.
 std::optional<std::uint32_t> hexNumber(std::string_view text, std::size_t maxDigits) {
     if (text.empty() || text.size() > maxDigits) {
@@ -76,11 +66,11 @@ std::optional<std::uint32_t> hexNumber(std::string_view text, std::size_t maxDig
     }
     std::uint32_t n = 0;
     for (char c : text) {
-        const auto d = hexDigit(c);
-        if (!d) {
+        const int d = hexDigitValue(static_cast<unsigned char>(c));
+        if (d < 0) {
             return std::nullopt;
         }
-        n = n * 16 + *d;
+        n = n * 16 + static_cast<std::uint32_t>(d);
     }
     return n;
 }

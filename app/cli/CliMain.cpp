@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Launcher.h"
 #include "tools/Help.h"
+#include "operations/ByteCodes.h"
 
 #include <iostream>
 #include <string>
@@ -28,13 +29,14 @@ void printHint(std::string_view message) {
 namespace {
 
 int printVersion() {
-    // The cipher line tells which block engine this processor gets; the help line, which
-    // page the window's Help button opens from this installation.
+    // Which block engine and which byte conversions this processor gets, and which page
+    // the window's Help button opens from this installation.
     SystemEnvironment environment;
     PosixFileSystem files;
     const auto help = helpPagePath(environment, files, executablePath());
     std::cout << "vornal-cli (Vornal Encryption) 2.5a\n"
               << "cipher: " << chosenEngineName() << "\n"
+              << "conversions: " << byteCodesName(byteCodes().level) << "\n"
               << "help: " << help.value_or("not found") << "\n";
     return kSuccess;
 }

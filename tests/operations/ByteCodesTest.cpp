@@ -1,7 +1,9 @@
-// The engine's byte conversions: the fast forms give what the plain loops give, on every
-// byte value, at every length and alignment, and refuse what the plain loops refuse.
+// The engine's byte conversions: every instruction set gives what the plain forms give, on
+// every byte value, at every length (so every tail a wide loop leaves), and refuses what
+// the plain forms refuse at the same place.
 #include "operations/ByteCodes.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -10,176 +12,315 @@
 namespace vornal::test {
 namespace {
 
-// Lengths around the widths taken at a time, and offsets that misalign the data.
-const std::vector<std::size_t> kLengths = {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 100, 1000};
-const std::vector<std::size_t> kOffsets = {0, 1, 3};
-
-std::vector<std::uint8_t> randomBytes(std::mt19937& rng, std::size_t n) {
-    std::vector<std::uint8_t> bytes(n);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(rng());
-    }
-    return bytes;
+const ByteCodes& plain() {
+    return *byteCodesAt(ByteCodeLevel::Plain);
 }
 
-TEST(ByteCodes, HexEncodingOfEveryByteValueAndLength) {
-    std::vector<std::uint8_t> all(256);
-    for (int b = 0; b < 256; ++b) {
-        all[b] = static_cast<std::uint8_t>(b);
-    }
-    std::string fast(512, '?');
-    std::string plain(512, '!');
-    encodeHex(all.data(), all.size(), fast.data());
-    encodeHexPlain(all.data(), all.size(), plain.data());
-    EXPECT_EQ(fast, plain);
-    EXPECT_EQ(fast.substr(0, 6), "000102");
-    EXPECT_EQ(fast.substr(508), "FEFF");
+std::string lowered(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) {
+        return c >= 'A' && c <= 'F' ? static_cast<char>(c + 'a' - 'A') : c;
+    });
+    return s;
+}
 
+// UTF-16LE units of the given values.
+std::vector<std::uint8_t> unitsOf(const std::vector<char16_t>& chars) {
+    std::vector<std::uint8_t> units;
+    for (const char16_t c : chars) {
+        units.push_back(static_cast<std::uint8_t>(c));
+        units.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return units;
+}
+
+class ByteCodesAt : public ::testing::TestWithParam<ByteCodeLevel> {
+protected:
+    void SetUp() override {
+        codes_ = byteCodesAt(GetParam());
+        if (codes_ == nullptr) {
+            GTEST_SKIP() << "this processor lacks the instructions";
+        }
+    }
+    const ByteCodes& codes() const { return *codes_; }
+
+private:
+    const ByteCodes* codes_ = nullptr;
+};
+
+TEST_P(ByteCodesAt, BulkConversionsOfEveryByteValueAtEveryLength) {
+    // Every byte value twice, then random ones; taken from offsets that misalign them.
     std::mt19937 rng(1);
-    for (const std::size_t n : kLengths) {
-        for (const std::size_t off : kOffsets) {
-            const auto bytes = randomBytes(rng, n + off);
-            std::string a(2 * n + 1, '#');
-            std::string b(2 * n + 1, '#');
-            encodeHex(bytes.data() + off, n, a.data());
-            encodeHexPlain(bytes.data() + off, n, b.data());
-            EXPECT_EQ(a, b) << n << " " << off;
-        }
+    std::string bytes;
+    for (int i = 0; i < 600; ++i) {
+        bytes.push_back(static_cast<char>(i < 512 ? i : static_cast<int>(rng())));
     }
-}
-
-TEST(ByteCodes, HexDecodingTakesBothCasesAndRefusesAnyOtherCharacterAnywhere) {
-    std::mt19937 rng(2);
-    const std::string digits = "0123456789ABCDEFabcdef";
-    for (const std::size_t n : kLengths) {
-        for (const std::size_t off : kOffsets) {
-            std::string hex(off, 'x');
-            for (std::size_t i = 0; i < 2 * n; ++i) {
-                hex.push_back(digits[rng() % digits.size()]);
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    // Separators and their halves in every arrangement.
+    std::string separators;
+    for (int i = 0; i < 600; ++i) {
+        separators.push_back(":\rA"[rng() % 3]);
+    }
+    for (std::size_t n = 0; n <= 260; ++n) {
+        for (const std::size_t off : {0, 1, 3}) {
+            SCOPED_TRACE(testing::Message() << "length " << n << " offset " << off);
+            std::string hex(2 * n, '?');
+            std::string hexPlain(2 * n, '!');
+            codes().encodeHex(raw + off, n, hex.data());
+            plain().encodeHex(raw + off, n, hexPlain.data());
+            ASSERT_EQ(hex, hexPlain);
+            for (const std::string& digits : {hex, lowered(hex)}) {
+                std::vector<std::uint8_t> back(n);
+                ASSERT_TRUE(codes().decodeHex(digits.data(), n, back.data()));
+                ASSERT_TRUE(std::equal(back.begin(), back.end(), raw + off));
             }
-            std::vector<std::uint8_t> a(n + 1, 0xAA);
-            std::vector<std::uint8_t> b(n + 1, 0x55);
-            EXPECT_TRUE(decodeHex(hex.data() + off, n, a.data()));
-            EXPECT_TRUE(decodeHexPlain(hex.data() + off, n, b.data()));
-            EXPECT_TRUE(
-                std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n), b.begin()))
-                << n << " " << off;
-            // Every character that is not a digit, at a place that moves along.
-            if (n == 0) {
-                continue;
+            std::vector<std::uint8_t> wide(2 * n);
+            std::vector<std::uint8_t> widePlain(2 * n);
+            codes().widen1252(bytes.data() + off, n, wide.data());
+            plain().widen1252(bytes.data() + off, n, widePlain.data());
+            ASSERT_EQ(wide, widePlain);
+            std::string narrow(n, '\0');
+            ASSERT_TRUE(codes().narrowTo1252(wide.data(), n, narrow.data()));
+            ASSERT_EQ(narrow, bytes.substr(off, n));
+            for (const char before : {':', 'x'}) {
+                ASSERT_EQ(codes().countSeparators(separators.data() + off, n, before),
+                          plain().countSeparators(separators.data() + off, n, before));
             }
-            for (int c = 0; c < 256; ++c) {
-                if (digits.find(static_cast<char>(c)) != std::string::npos) {
-                    continue;
+            for (const char c : {' ', '\r', '\x80'}) {
+                const std::size_t count = codes().countByte(bytes.data() + off, n, c);
+                ASSERT_EQ(count, plain().countByte(bytes.data() + off, n, c));
+                for (const std::size_t max : {count, count / 2, std::size_t{1000}}) {
+                    std::vector<std::uint32_t> at(max + 1, 7);
+                    std::vector<std::uint32_t> atPlain(max + 1, 7);
+                    ASSERT_EQ(codes().findByte(bytes.data() + off, n, c, at.data(), max),
+                              std::min(count, max));
+                    (void)plain().findByte(bytes.data() + off, n, c, atPlain.data(), max);
+                    ASSERT_EQ(at, atPlain);
                 }
-                std::string bad = hex;
-                bad[off + static_cast<std::size_t>(c) % (2 * n)] = static_cast<char>(c);
-                EXPECT_FALSE(decodeHex(bad.data() + off, n, a.data())) << c << " " << n;
-                EXPECT_FALSE(decodeHexPlain(bad.data() + off, n, b.data())) << c << " " << n;
             }
         }
     }
 }
 
-TEST(ByteCodes, EncodedHexDecodesToTheSameBytes) {
-    std::mt19937 rng(3);
-    const auto bytes = randomBytes(rng, 4099);
-    std::string hex(2 * bytes.size(), '\0');
-    encodeHex(bytes.data(), bytes.size(), hex.data());
-    std::vector<std::uint8_t> back(bytes.size());
-    ASSERT_TRUE(decodeHex(hex.data(), bytes.size(), back.data()));
-    EXPECT_EQ(back, bytes);
-}
-
-TEST(ByteCodes, Windows1252WidensAndNarrowsBackForEveryByteValue) {
+TEST_P(ByteCodesAt, FindingAPatternWhereverItAndItsNearMissesAre) {
     std::mt19937 rng(4);
-    std::string all;
-    for (int b = 0; b < 256; ++b) {
-        all.push_back(static_cast<char>(b));
-    }
-    std::vector<std::string> texts = {all};
-    for (const std::size_t n : kLengths) {
-        std::string ascii;
-        std::string any;
-        for (std::size_t i = 0; i < n; ++i) {
-            ascii.push_back(static_cast<char>(' ' + rng() % 95));
-            any.push_back(static_cast<char>(rng()));
+    const std::string pattern = "F" + std::string(40, '.') + "FF>";
+    for (std::size_t n = 0; n <= 200; ++n) {
+        for (int trial = 0; trial < 4; ++trial) {
+            // Full of the pattern's first and last bytes, so that most places are candidates.
+            std::string text;
+            for (std::size_t i = 0; i < n; ++i) {
+                text.push_back("F>.x"[rng() % 4]);
+            }
+            // The pattern, or a near miss differing in one byte, at a random place.
+            if (n >= pattern.size()) {
+                std::string planted = pattern;
+                if (trial % 2 == 1) {
+                    planted[1 + rng() % (planted.size() - 2)] = 'x';
+                }
+                text.replace(rng() % (n - pattern.size() + 1), pattern.size(), planted);
+            }
+            ASSERT_EQ(codes().find(text, pattern), plain().find(text, pattern)) << text;
         }
-        texts.push_back(ascii);
-        texts.push_back(any);
     }
-    for (const std::string& text : texts) {
-        for (const std::size_t off : kOffsets) {
-            if (off > text.size()) {
+}
+
+TEST_P(ByteCodesAt, RefusalsWhereverTheyAre) {
+    const std::string digits = "0123456789ABCDEFabcdef";
+    for (const std::size_t n : {1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+        std::string hex;
+        for (std::size_t i = 0; i < 2 * n; ++i) {
+            hex.push_back(digits[i * 7 % digits.size()]);
+        }
+        std::vector<std::uint8_t> out(n);
+        // Every character that is not a digit, at a place that moves along.
+        for (int c = 0; c < 256; ++c) {
+            if (digits.find(static_cast<char>(c)) != std::string::npos) {
                 continue;
             }
-            const std::size_t n = text.size() - off;
-            std::vector<std::uint8_t> a(2 * n + 2, 0xAA);
-            std::vector<std::uint8_t> b(2 * n + 2, 0x55);
-            widen1252(text.data() + off, n, a.data());
-            widen1252Plain(text.data() + off, n, b.data());
-            ASSERT_TRUE(
-                std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(2 * n), b.begin()))
-                << n;
-            std::string back(n, '\0');
-            std::string backPlain(n, '\0');
-            ASSERT_TRUE(narrowTo1252(a.data(), n, back.data()));
-            ASSERT_TRUE(narrowTo1252Plain(a.data(), n, backPlain.data()));
-            EXPECT_EQ(back, text.substr(off));
-            EXPECT_EQ(backPlain, text.substr(off));
+            std::string bad = hex;
+            bad[static_cast<std::size_t>(c) * 5 % (2 * n)] = static_cast<char>(c);
+            EXPECT_FALSE(codes().decodeHex(bad.data(), n, out.data())) << c << " " << n;
+            EXPECT_FALSE(plain().decodeHex(bad.data(), n, out.data())) << c << " " << n;
         }
-    }
-    // The euro sign widens to U+20AC, not to 0x0080.
-    std::uint8_t euro[2];
-    widen1252("\x80", 1, euro);
-    EXPECT_EQ(euro[0] | euro[1] << 8, 0x20AC);
-}
-
-TEST(ByteCodes, NarrowingRefusesACharacterWithoutAByteWhereverItIs) {
-    // Units 0x80 to 0x9F, and units above 0xFF outside the few Windows-1252 has.
-    for (const char16_t other : {char16_t{0x0080}, char16_t{0x009F}, char16_t{0x0100},
-                                 char16_t{0x4E2D}, char16_t{0xFFFF}}) {
-        for (const std::size_t n :
-             {std::size_t{1}, std::size_t{8}, std::size_t{9}, std::size_t{40}}) {
+        // Units 0x80 to 0x9F, and units above 0xFF outside the few Windows-1252 has.
+        for (const char16_t other : {u'\u0080', u'\u009F', u'\u0100', u'\u4E2D', u'\uFFFF'}) {
             for (std::size_t at = 0; at < n; at += 3) {
-                std::vector<std::uint8_t> units(2 * n);
-                for (std::size_t i = 0; i < n; ++i) {
-                    const char16_t c = i == at ? other : static_cast<char16_t>('a' + i % 26);
-                    units[2 * i] = static_cast<std::uint8_t>(c);
-                    units[2 * i + 1] = static_cast<std::uint8_t>(c >> 8);
-                }
-                std::string out(n, '\0');
-                EXPECT_FALSE(narrowTo1252(units.data(), n, out.data())) << int(other) << at;
-                EXPECT_FALSE(narrowTo1252Plain(units.data(), n, out.data())) << int(other);
+                std::vector<char16_t> chars(n, u'a');
+                chars[at] = other;
+                const auto units = unitsOf(chars);
+                std::string text(n, '\0');
+                EXPECT_FALSE(codes().narrowTo1252(units.data(), n, text.data())) << at;
+                EXPECT_FALSE(plain().narrowTo1252(units.data(), n, text.data())) << at;
             }
         }
     }
 }
 
-TEST(ByteCodes, CountingABytePastEverySumWidth) {
-    std::mt19937 rng(5);
-    // Long runs of the byte overflow a narrow sum that is not added up in time.
-    for (const std::size_t n : {std::size_t{0}, std::size_t{15}, std::size_t{16}, std::size_t{4079},
-                                std::size_t{4080}, std::size_t{4097}, std::size_t{70001}}) {
-        for (const int density : {0, 3, 100}) {
-            std::string text(n + 1, 'x');
-            for (char& ch : text) {
-                ch = static_cast<int>(rng() % 100) < density ? ' ' : static_cast<char>(rng());
-                if (ch == ' ' && density == 0) {
-                    ch = 'y';
-                }
-            }
-            const std::size_t plain = countBytePlain(text.data() + 1, n, ' ');
-            EXPECT_EQ(countByte(text.data() + 1, n, ' '), plain) << n << " " << density;
-            if (density == 100) {
-                EXPECT_EQ(plain, n);
-            }
-            if (density == 0) {
-                EXPECT_EQ(plain, 0u);
+// Words of 0 to 40 characters and now and then a longer one, of any byte but the blank,
+// each followed by a blank.
+std::string randomFields(std::mt19937& rng, std::size_t count) {
+    std::string text;
+    for (std::size_t w = 0; w < count; ++w) {
+        const std::size_t length = rng() % 10 == 0 ? 50 + rng() % 100 : rng() % 41;
+        for (std::size_t i = 0; i < length; ++i) {
+            char c =
+                rng() % 4 == 0 ? static_cast<char>(rng()) : static_cast<char>('a' + rng() % 26);
+            text.push_back(c == ' ' ? 'x' : c);
+        }
+        text.push_back(' ');
+    }
+    return text;
+}
+
+// Whatever a batch conversion answers, as one comparable record.
+struct Batch {
+    std::size_t used = 0;
+    std::size_t count = 0;
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint32_t> blocks;
+    bool operator==(const Batch&) const = default;
+};
+
+Batch frame(const ByteCodes& codes, std::string_view text, std::size_t room, std::size_t max) {
+    Batch b;
+    b.bytes.assign(room + 2 * text.size() + 64, 0xEE);
+    b.blocks.assign(max, 0);
+    const Framing f = codes.frameFields(text, b.bytes.data(), room, b.blocks.data(), max);
+    b.used = f.used;
+    b.count = f.fields;
+    b.bytes.resize(f.bytes);
+    return b;
+}
+
+std::string pieces(const ByteCodes& codes, const Batch& framed) {
+    std::string out(2 * framed.bytes.size() + 2 * framed.count, '?');
+    out.resize(
+        codes.writePieces(framed.bytes.data(), framed.blocks.data(), framed.count, out.data()));
+    return out;
+}
+
+Batch decode(const ByteCodes& codes, std::string_view text, std::size_t room, std::size_t max,
+             PartFault& fault) {
+    Batch b;
+    b.bytes.assign(room + text.size() / 2 + 64, 0xEE);
+    b.blocks.assign(max, 0);
+    const Decoding d = codes.decodeParts(text, b.bytes.data(), room, b.blocks.data(), max);
+    b.used = d.used;
+    b.count = d.parts;
+    b.bytes.resize(d.bytes);
+    fault = d.fault;
+    return b;
+}
+
+std::string texts(const ByteCodes& codes, const Batch& decoded, bool blankFirst, Texts& t) {
+    std::string out(textsRoom(decoded.count, decoded.bytes.size()), '?');
+    t = codes.writeTexts(decoded.bytes.data(), decoded.blocks.data(), decoded.count, blankFirst,
+                         out.data());
+    out.resize(t.chars);
+    return out;
+}
+
+TEST_P(ByteCodesAt, BatchConversionsGiveWhatThePlainOnesGiveAndComeBack) {
+    std::mt19937 rng(2);
+    for (int trial = 0; trial < 20; ++trial) {
+        const std::string text = randomFields(rng, 200);
+        // Small limits stop the conversions anywhere; large ones take it all.
+        for (const auto& [room, max] :
+             {std::pair<std::size_t, std::size_t>{32, 4096}, {1000, 7}, {1 << 20, 4096}}) {
+            const Batch framed = frame(codes(), text, room, max);
+            ASSERT_EQ(framed, frame(plain(), text, room, max)) << room << " " << max;
+            const std::string hex = pieces(codes(), framed);
+            ASSERT_EQ(hex, pieces(plain(), framed));
+            // Framed but not encrypted, the pieces decode and read back as the fields.
+            PartFault fault{};
+            PartFault faultPlain{};
+            const Batch decoded = decode(codes(), hex, 1 << 20, 4096, fault);
+            ASSERT_EQ(decoded, decode(plain(), hex, 1 << 20, 4096, faultPlain));
+            ASSERT_EQ(decoded.bytes, framed.bytes);
+            ASSERT_EQ(fault, PartFault::None);
+            EXPECT_EQ(decode(codes(), hex, room, max, fault),
+                      decode(plain(), hex, room, max, faultPlain));
+            for (const bool blankFirst : {false, true}) {
+                Texts t;
+                Texts tPlain;
+                const std::string back = texts(codes(), decoded, blankFirst, t);
+                ASSERT_EQ(back, texts(plain(), decoded, blankFirst, tPlain));
+                ASSERT_FALSE(t.failed);
+                ASSERT_EQ(t.parts, framed.count);
+                const std::string taken = text.substr(0, framed.used - 1);
+                EXPECT_EQ(back, (blankFirst ? " " : "") + taken);
             }
         }
     }
 }
+
+TEST_P(ByteCodesAt, BatchConversionsStopAtTheSamePartForTheSameFault) {
+    std::mt19937 rng(3);
+    const std::string text = randomFields(rng, 60);
+    const Batch framed = frame(plain(), text, 1 << 20, 4096);
+    const std::string hex = pieces(plain(), framed);
+    // A part that is no hexadecimal or no whole blocks, at different places.
+    const struct {
+        const char* what;
+        std::string replacement;
+    } damage[] = {{"odd digits", "ABC"},
+                  {"not a digit", std::string(63, '0') + "G"},
+                  {"not whole blocks", std::string(62, 'a')},
+                  {"high byte", std::string(64, '\xC1')},
+                  // Only after a ":" does a carriage return end a part.
+                  {"bare carriage return", std::string(65, 'A') + "\r" + std::string(64, 'B')}};
+    for (const auto& d : damage) {
+        for (std::size_t at = 0; at < hex.size(); at += hex.size() / 7 + 1) {
+            const std::size_t cr = hex.rfind('\r', at);
+            const std::size_t start = cr == std::string::npos ? 0 : cr + 1;
+            const std::size_t end = hex.find(":\r", start);
+            if (end == std::string::npos) {
+                continue;
+            }
+            const std::string damaged = hex.substr(0, start) + d.replacement + hex.substr(end);
+            PartFault fault{};
+            PartFault faultPlain{};
+            EXPECT_EQ(decode(codes(), damaged, 1 << 20, 4096, fault),
+                      decode(plain(), damaged, 1 << 20, 4096, faultPlain))
+                << d.what;
+            EXPECT_EQ(fault, faultPlain) << d.what;
+            EXPECT_NE(fault, PartFault::None) << d.what;
+        }
+    }
+    // Decrypted parts whose length field, padding or characters no writer gives.
+    const struct {
+        const char* what;
+        std::size_t offset; // in the part's frames
+        std::vector<std::uint8_t> bytes;
+    } wrong[] = {{"odd length", 0, {3}},      {"no character", 0, {0}},
+                 {"too long", 0, {29}},       {"negative", 3, {0x80}},
+                 {"padding", 30, {1}},        {"padding's high byte", 31, {1}},
+                 {"unit 0x81", 4, {0x81, 0}}, {"unit 0x4E2D", 4, {0x2D, 0x4E}}};
+    for (const auto& w : wrong) {
+        for (std::size_t part = 0; part < framed.count; part += 5) {
+            Batch changed = framed;
+            std::size_t at = 0;
+            for (std::size_t k = 0; k < part; ++k) {
+                at += 32 * std::size_t{framed.blocks[k]};
+            }
+            if (framed.blocks[part] == 0) {
+                continue;
+            }
+            std::copy(w.bytes.begin(), w.bytes.end(),
+                      changed.bytes.begin() + static_cast<std::ptrdiff_t>(at + w.offset));
+            Texts t;
+            Texts tPlain;
+            EXPECT_EQ(texts(codes(), changed, true, t), texts(plain(), changed, true, tPlain));
+            EXPECT_EQ(t.parts, tPlain.parts) << w.what;
+            EXPECT_EQ(t.failed, tPlain.failed) << w.what;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(InstructionSets, ByteCodesAt,
+                         ::testing::Values(ByteCodeLevel::Sse2, ByteCodeLevel::Avx2,
+                                           ByteCodeLevel::Avx512),
+                         [](const auto& level) { return std::string(byteCodesName(level.param)); });
 
 } // namespace
 } // namespace vornal::test

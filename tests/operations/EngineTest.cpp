@@ -3,6 +3,7 @@
 #include "operations/Engine.h"
 
 #include "cipher/modAES.h"
+#include "operations/ByteCodes.h"
 #include "operations/FileFormat.h"
 #include "platform/Text.h"
 #include "tests/support/Hex.h"
@@ -56,6 +57,7 @@ struct Sizes {
     std::size_t chunk;
     std::size_t batch;
     unsigned threads;
+    ByteCodeLevel codes; // the fastest instead where the processor lacks it
 };
 
 // Words of 0 to 20 letters (empty fields from blank runs), line ends, every byte value
@@ -90,6 +92,7 @@ protected:
         o.chunkSize = GetParam().chunk;
         o.batchSize = GetParam().batch;
         o.threads = GetParam().threads;
+        o.codes = byteCodesAt(GetParam().codes);
         return o;
     }
     const TextCipher keyed{kKey};
@@ -153,9 +156,13 @@ TEST_P(EngineSizes, DecryptionEqualsTheWholeTextDefinitionWithMarkersAndBlanksAn
 }
 
 INSTANTIATE_TEST_SUITE_P(ChunksBatchesThreads, EngineSizes,
-                         ::testing::Values(Sizes{1, 16, 1}, Sizes{2, 40, 2}, Sizes{3, 100, 7},
-                                           Sizes{7, 64, 2}, Sizes{64, 200, 1},
-                                           Sizes{1000, 1 << 10, 2}, Sizes{1 << 20, 128 << 10, 7}));
+                         ::testing::Values(Sizes{1, 16, 1, ByteCodeLevel::Plain},
+                                           Sizes{2, 40, 2, ByteCodeLevel::Avx2},
+                                           Sizes{3, 100, 7, ByteCodeLevel::Sse2},
+                                           Sizes{7, 64, 2, ByteCodeLevel::Avx512},
+                                           Sizes{64, 200, 1, ByteCodeLevel::Avx2},
+                                           Sizes{1000, 1 << 10, 2, ByteCodeLevel::Plain},
+                                           Sizes{1 << 20, 128 << 10, 7, ByteCodeLevel::Avx512}));
 
 class EngineRules : public ::testing::Test {
 protected:
