@@ -250,22 +250,34 @@ TEST_F(StartCommand, AFailureAfterTheBackupWarnsAndSaysWhereTheOriginalIsOnlyWhe
     }
 }
 
-// Stopped before the backup or once the file is being written: the operation ends at
-// once, without a word; the run has put the file back.
+// Stopped before the backup or once the file is being written, the operation ends at
+// once, without a word, the run having put the file back; so does a run refused after the
+// user stopped it (here, for a wrong key), the program being about to end.
 TEST_F(StartCommand, ACancelledRunEndsQuietly) {
-    for (const bool midRun : {false, true}) {
-        writeFile(target, "words that stay");
+    const std::string plain = "words that stay";
+    const std::string encrypted =
+        utf16ToUtf8(modAES::EncryptString(u"x", u"k")) + ":\r" + std::string(kMarkerLine);
+    const struct {
+        std::string content;
+        Direction direction;
+        bool midRun;
+    } cases[] = {{plain, Direction::Encrypt, false},
+                 {plain, Direction::Encrypt, true},
+                 {encrypted, Direction::Decrypt, false}};
+    for (const auto& c : cases) {
+        writeFile(target, c.content);
         selectFile(target);
-        keys(u"k");
-        background.stop = !midRun;
+        keys(c.direction == Direction::Encrypt ? u"k" : u"wrong");
+        background.stop = !c.midRun;
         files.onWrite = [&](int) { background.stop = true; };
-        run(Direction::Encrypt);
+        run(c.direction);
         files.onWrite = nullptr;
         background.stop = false;
-        EXPECT_EQ(readFile(target), "words that stay") << midRun;
-        EXPECT_TRUE(window.looks.empty()) << midRun;
-        EXPECT_THAT(window.statusTexts, ElementsAre(u"Encrypting file...")) << midRun;
-        EXPECT_EQ(window.pointer(), Pointer::Default) << midRun;
+        const auto what = std::to_string(&c - cases);
+        EXPECT_EQ(readFile(target), c.content) << what;
+        EXPECT_TRUE(window.looks.empty() && window.messages.boxes.empty()) << what;
+        EXPECT_EQ(window.statusTexts.size(), 1u) << what; // "...ing file..." and no more
+        EXPECT_EQ(window.pointer(), Pointer::Default) << what;
     }
 }
 
