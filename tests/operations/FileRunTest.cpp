@@ -167,7 +167,7 @@ TEST_F(FileRunTest, ALaterPartThatDoesNotDecryptIsDamageAndTheFileIsPutBack) {
     }
 }
 
-// The room a run needs is that of the way it takes, on the file's own volume.
+// The room a run needs is that of the way it takes.
 TEST_F(FileRunTest, TheRoomAskedForIsWhatTheWayNeeds) {
     const std::string plain = "words that need room";
     const std::string cipher = encrypted({u"words", u"that", u"need", u"room"}, u"k");
@@ -192,7 +192,9 @@ TEST_F(FileRunTest, TheRoomAskedForIsWhatTheWayNeeds) {
             EXPECT_THAT(log.rows, ElementsAre(row(direction, u"Failure - Not enough disk space")));
         }
     }
-    files.freeSpaceAnswer.reset();
+}
+
+TEST_F(FileRunTest, AFileAtTheRootOfAFullVolumeIsRefusedWithoutBeingTouched) {
     const std::string volume = dir.file("volume");
     std::filesystem::create_directory(volume);
     if (::mount("vornal-test", volume.c_str(), "tmpfs", 0, "size=1m") != 0) {
