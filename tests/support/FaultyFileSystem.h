@@ -33,9 +33,8 @@ public:
     int failWrite = 0;
     // What freeSpace answers, when set.
     std::optional<std::uint64_t> freeSpaceAnswer;
-    // Each throws before touching anything: remove EACCES, openTruncated, openRewrite and
-    // createLike EACCES. Any other call fails through beforeCall.
-    bool failRemove = false;
+    // openTruncated, openRewrite and createLike throw EACCES before touching anything. Any
+    // other call fails through beforeCall.
     bool failOpenTruncated = false;
 
     // Files replaced whole by exchanging names, as the real file system does where it can;
@@ -142,7 +141,6 @@ public:
 
     void remove(const std::string& path) override {
         record("remove " + path);
-        failIf(failRemove, EACCES);
         real_.remove(path);
         done();
     }

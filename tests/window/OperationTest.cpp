@@ -73,10 +73,7 @@ protected:
         }
         return text;
     }
-    void smallBatches() {
-        engine.chunkSize = 4 << 10;
-        engine.batchSize = 4 << 10;
-    }
+    void smallBatches() { engine.chunkSize = engine.batchSize = 4 << 10; }
     void expectIdleAndUsable(const char* caption) {
         EXPECT_EQ(text("btnSTART"), caption);
         EXPECT_EQ(text("Status"), "Ready.");
@@ -95,9 +92,7 @@ TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     enter();
 
     const std::string encrypted = readFile(target);
-    EXPECT_EQ(encrypted.find("attack"), std::string::npos);
     EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
-    EXPECT_FALSE(fileExists(target + ".bak"));
     EXPECT_EQ(pauser.looks,
               std::vector<RecordingWindow::Look>{successLook(u"File successfully Encrypted.")});
     EXPECT_EQ(text("labelFileSize").toStdString(), utf16ToUtf8(fileSizeText(encrypted.size())));
@@ -109,13 +104,24 @@ TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     enter("txtPass1");
     EXPECT_EQ(readFile(target), "attack at dawn");
     expectIdleAndUsable("Decrypt!");
-    const std::string rows = logText();
-    const auto encryptedRow = rows.find("Encrypting");
-    const auto decryptedRow = rows.find("Decrypting");
-    ASSERT_NE(encryptedRow, std::string::npos);
-    ASSERT_NE(decryptedRow, std::string::npos);
-    EXPECT_LT(encryptedRow, decryptedRow);
+    const std::string rows = logText(); // the window's runs write the program's log
+    EXPECT_LT(rows.find("Encrypting"), rows.find("Decrypting"));
+    EXPECT_NE(rows.find("Decrypting"), std::string::npos);
     EXPECT_TRUE(messages.boxes.empty());
+
+    // The string box, its result shown where the text was.
+    choose("optString");
+    choose("encryption");
+    auto* box = get<QPlainTextEdit>("stringpath");
+    box->setPlainText(QStringLiteral("Grüße, world"));
+    typeKeys(QStringLiteral("pw"));
+    click("btnSTART");
+    EXPECT_EQ(box->toPlainText().toStdU16String(), modAES::EncryptString(u"Grüße, world", u"pw"));
+    choose("decryption");
+    typeKeys(QStringLiteral("pw"));
+    enter();
+    EXPECT_EQ(box->toPlainText(), QStringLiteral("Grüße, world"));
+    expectIdleAndUsable("Decrypt!");
 }
 
 TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathAndTheDirectionThatRun) {
@@ -161,55 +167,22 @@ TEST_F(RunFromWindow, KeyBoxesChangedByAssistiveTechnologyCountAsTheyRead) {
     }
 }
 
-TEST_F(RunFromWindow, AStringRoundTripsThroughTheStringBox) {
-    load();
-    choose("optString");
-    auto* box = get<QPlainTextEdit>("stringpath");
-    box->setPlainText(QStringLiteral("Grüße, world"));
-    typeKeys(QStringLiteral("pw"));
-    click("btnSTART");
-    const QString cipherText = box->toPlainText();
-    EXPECT_EQ(cipherText.toStdU16String(),
-              modAES::EncryptString(u"Grüße, world", u"pw")); // the same, run off the thread
-    choose("decryption");
-    typeKeys(QStringLiteral("pw"));
-    enter();
-    EXPECT_EQ(box->toPlainText(), QStringLiteral("Grüße, world"));
-    expectIdleAndUsable("Decrypt!");
-}
-
-TEST_F(RunFromWindow, DecliningTheLargeInputQuestionLeavesEverythingAsItWas) {
-    pick(std::string(kLargeInput, ' '));
-    messages.answers = {MsgAnswer::Cancel};
-    typeKeys(QStringLiteral("key"));
-    enter();
-    ASSERT_EQ(messages.boxes.size(), 1u);
-    EXPECT_EQ(messages.boxes[0].title, u"Attempting to encrypt large file");
-    EXPECT_EQ(readFile(target), std::string(kLargeInput, ' '));
-    expectIdleAndUsable("Encrypt!");
-}
-
+// Each key in the confirmation box moves the meter by 4 until the confirmation would
+// outgrow the key: that key is spent, the box cleared. Enter in either box starts, as the
+// round trip above shows.
 TEST_F(RunFromWindow, KeyPressesInTheConfirmationBoxMoveTheMeterUntilTheyOutgrowTheKey) {
     load();
     QTest::keyClicks(get<QLineEdit>("txtPass1"), QStringLiteral("abc"));
-    auto* confirmation = get<QLineEdit>("txtPass2");
     std::vector<double> meter;
     for (char c : std::string("abcd")) {
-        QTest::keyClick(confirmation, c);
+        QTest::keyClick(get<QLineEdit>("txtPass2"), c);
         meter.push_back(form->window().value(Ctl::pgKey));
     }
     EXPECT_EQ(meter, (std::vector<double>{4, 8, 12, 0}));
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].prompt, u"The Encryption Keys do not match!");
-    EXPECT_EQ(confirmation->text(), QString()); // the key that outgrew the key is spent
+    EXPECT_EQ(text("txtPass2"), QString());
     EXPECT_EQ(form->window().focus(), Ctl::txtPass2);
-
-    QTest::keyClick(confirmation, 'a');
-    QTest::keyClick(confirmation, Qt::Key_Left); // inserts nothing, still counts
-    QTest::keyClick(confirmation, Qt::Key_Backspace);
-    EXPECT_EQ(form->window().value(Ctl::pgKey), 4);
-    QTest::keyClick(get<QLineEdit>("txtPass1"), Qt::Key_End);
-    EXPECT_EQ(form->window().value(Ctl::pgKey), 0);
 }
 
 TEST_F(RunFromWindow, TheWindowKeepsHandlingEventsWhileARunWrites) {
