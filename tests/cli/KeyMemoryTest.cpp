@@ -3,26 +3,13 @@
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <unistd.h>
 
-namespace vornal {
+namespace vornal::test {
 namespace {
 
 const std::string kCli = VORNAL_CLI_PATH;
-
-std::string findOnPath(const std::string& name) {
-    std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "");
-    for (std::string folder; std::getline(path, folder, ':');) {
-        const std::string candidate = folder + "/" + name;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
-}
 
 // Stops the process at its exit_group system call, then writes every writable mapping
 // (heap, stack, data; free memory included) to DUMP and its resource limits to LIMITS.
@@ -44,31 +31,9 @@ end
 kill
 )";
 
-test::ProcessResult runToExit(const std::string& gdb, const test::TempDir& dir,
-                              const std::vector<std::string>& args) {
-    std::string script = kGdbScript;
-    script.replace(script.find("DUMP"), 4, dir.file("dump"));
-    script.replace(script.find("LIMITS"), 6, dir.file("limits"));
-    test::writeFile(dir.file("dump.gdb"), script);
-    std::vector<std::string> gdbArgs = {"-batch", "-nx", "-x", dir.file("dump.gdb"),
-                                        "--args", kCli};
-    gdbArgs.insert(gdbArgs.end(), args.begin(), args.end());
-    test::ProcessOptions options;
-    options.env["VORNAL_HOME"] = dir.path();
-    return test::runProcess(gdb, gdbArgs, options);
-}
-
-std::string utf16le(const std::string& ascii) {
-    std::string out;
-    for (const char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
 TEST(CliKeyMemory, NoPlainCopyOfTheKeyOutlivesACommand) {
-    const std::string gdb = findOnPath("gdb");
+    std::string gdb = runProcess("/bin/sh", {"-c", "command -v gdb"}).out;
+    gdb = gdb.substr(0, gdb.find('\n'));
     if (gdb.empty()) {
         GTEST_SKIP() << "gdb is not installed: the key's copies in memory are not checked";
     }
@@ -81,50 +46,59 @@ TEST(CliKeyMemory, NoPlainCopyOfTheKeyOutlivesACommand) {
 #endif
     const std::string key = "Qv7#memory-probe-K3y";
     const std::string text = "plain-words-to-hide"; // gdb would split it at blanks
-    const test::TempDir dir;
-    test::writeFile(dir.file("key"), key + "\n");
-    const auto encrypted =
-        test::runProcess(kCli, {"encrypt-string", "--key-file", dir.file("key"), text});
+    const TempDir dir;
+    const std::string keyFile = dir.file("key");
+    writeFile(keyFile, key + "\n");
+    std::string script = kGdbScript;
+    script.replace(script.find("DUMP"), 4, dir.file("dump"));
+    script.replace(script.find("LIMITS"), 6, dir.file("limits"));
+    writeFile(dir.file("dump.gdb"), script);
+    const auto encrypted = runProcess(kCli, {"encrypt-string", "--key-file", keyFile, text});
     ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err;
     const std::string hex = encrypted.out.substr(0, encrypted.out.find('\n'));
 
-    struct Case {
-        std::vector<std::string> args;
-        std::string printed; // lies in freed memory at the end, so the dump must show it
-    };
-    // Two files: the first gets a copy of the key, the second the key itself.
+    // Two files: the first gets a copy of the key, the second the key itself. What each
+    // command printed lies in freed memory at the end, so the dump must show it.
     const std::string file = dir.file("notes.txt"), second = dir.file("more.txt");
-    test::writeFile(file, text);
-    test::writeFile(second, text);
-    for (const Case& c :
-         {Case{{"encrypt-string", "--key-file", dir.file("key"), text}, hex},
-          Case{{"decrypt-string", "--key-file", dir.file("key"), hex}, text},
-          Case{{"encrypt", "--key-file", dir.file("key"), file, second}, "Encrypted."},
-          Case{{"decrypt", "--key-file", dir.file("key"), file, second}, "Decrypted."}}) {
-        SCOPED_TRACE(c.args[0]);
-        const auto run = runToExit(gdb, dir, c.args);
+    writeFile(file, text);
+    writeFile(second, text);
+    for (const auto& [args, printed] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"encrypt-string", "--key-file", keyFile, text}, hex},
+             {{"decrypt-string", "--key-file", keyFile, hex}, text},
+             {{"encrypt", "--key-file", keyFile, file, second}, "Encrypted."},
+             {{"decrypt", "--key-file", keyFile, file, second}, "Decrypted."}}) {
+        SCOPED_TRACE(args[0]);
+        std::vector<std::string> gdbArgs = {"-batch", "-nx", "-x", dir.file("dump.gdb"),
+                                            "--args", kCli};
+        gdbArgs.insert(gdbArgs.end(), args.begin(), args.end());
+        ProcessOptions options;
+        options.env["VORNAL_HOME"] = dir.path();
+        const auto run = runProcess(gdb, gdbArgs, options);
         if ((run.out + run.err).find("ptrace: Operation not permitted") != std::string::npos) {
             GTEST_SKIP() << "this system does not let gdb trace a program";
         }
-        const std::string dump = test::readFile(dir.file("dump"));
-        ASSERT_NE(dump.find(c.printed), std::string::npos)
+        const std::string dump = readFile(dir.file("dump"));
+        ASSERT_NE(dump.find(printed), std::string::npos)
             << "the dump misses what the command printed\n"
             << run.out << run.err;
         // Any 12 characters of the key in a row, in UTF-8 or in UTF-16LE.
         for (std::size_t at = 0; at + 12 <= key.size(); ++at) {
             const std::string piece = key.substr(at, 12);
+            std::string utf16le;
+            for (const char c : piece) {
+                utf16le += {c, '\0'};
+            }
             EXPECT_EQ(dump.find(piece), std::string::npos) << "UTF-8 " << piece;
-            EXPECT_EQ(dump.find(utf16le(piece)), std::string::npos) << "UTF-16LE " << piece;
+            EXPECT_EQ(dump.find(utf16le), std::string::npos) << "UTF-16LE " << piece;
         }
-        if (c.args[0] == "decrypt") {
-            EXPECT_EQ(test::readFile(file) + test::readFile(second), text + text);
-        }
-        const std::string limits = test::readFile(dir.file("limits"));
-        EXPECT_NE(limits.find("Max core file size        0                    0"),
-                  std::string::npos)
-            << limits;
+        EXPECT_NE(readFile(dir.file("limits"))
+                      .find("Max core file size        0          "
+                            "          0"),
+                  std::string::npos);
     }
+    EXPECT_EQ(readFile(file) + readFile(second), text + text);
 }
 
 } // namespace
-} // namespace vornal
+} // namespace vornal::test

@@ -16,23 +16,6 @@ const ByteCodes& plain() {
     return *byteCodesAt(ByteCodeLevel::Plain);
 }
 
-std::string lowered(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](char c) {
-        return c >= 'A' && c <= 'F' ? static_cast<char>(c + 'a' - 'A') : c;
-    });
-    return s;
-}
-
-// UTF-16LE units of the given values.
-std::vector<std::uint8_t> unitsOf(const std::vector<char16_t>& chars) {
-    std::vector<std::uint8_t> units;
-    for (const char16_t c : chars) {
-        units.push_back(static_cast<std::uint8_t>(c));
-        units.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return units;
-}
-
 class ByteCodesAt : public ::testing::TestWithParam<ByteCodeLevel> {
 protected:
     void SetUp() override {
@@ -68,7 +51,11 @@ TEST_P(ByteCodesAt, BulkConversionsOfEveryByteValueAtEveryLength) {
             codes().encodeHex(raw + off, n, hex.data());
             plain().encodeHex(raw + off, n, hexPlain.data());
             ASSERT_EQ(hex, hexPlain);
-            for (const std::string& digits : {hex, lowered(hex)}) {
+            std::string lower = hex;
+            for (char& c : lower) {
+                c = c >= 'A' && c <= 'F' ? static_cast<char>(c + 'a' - 'A') : c;
+            }
+            for (const std::string& digits : {hex, lower}) {
                 std::vector<std::uint8_t> back(n);
                 ASSERT_TRUE(codes().decodeHex(digits.data(), n, back.data()));
                 ASSERT_TRUE(std::equal(back.begin(), back.end(), raw + off));
@@ -145,9 +132,12 @@ TEST_P(ByteCodesAt, RefusalsWhereverTheyAre) {
         // Units 0x80 to 0x9F, and units above 0xFF outside the few Windows-1252 has.
         for (const char16_t other : {u'\u0080', u'\u009F', u'\u0100', u'\u4E2D', u'\uFFFF'}) {
             for (std::size_t at = 0; at < n; at += 3) {
-                std::vector<char16_t> chars(n, u'a');
-                chars[at] = other;
-                const auto units = unitsOf(chars);
+                // UTF-16LE units.
+                std::vector<std::uint8_t> units(2 * n);
+                for (std::size_t i = 0; i < n; ++i) {
+                    units[2 * i] = i == at ? static_cast<std::uint8_t>(other) : 'a';
+                    units[2 * i + 1] = i == at ? static_cast<std::uint8_t>(other >> 8) : 0;
+                }
                 std::string text(n, '\0');
                 EXPECT_FALSE(codes().narrowTo1252(units.data(), n, text.data())) << at;
                 EXPECT_FALSE(plain().narrowTo1252(units.data(), n, text.data())) << at;

@@ -1,5 +1,5 @@
-// The streaming file engine against the plain definition of the format: split the whole
-// text, encrypt each field, join; whatever the chunk, batch and thread sizes.
+// The streaming file engine against the plain definition of the format (split the whole
+// text, encrypt each field, join) and back, whatever the chunk, batch and thread sizes.
 #include "operations/Engine.h"
 
 #include "cipher/modAES.h"
@@ -7,10 +7,9 @@
 #include "operations/FileFormat.h"
 #include "platform/Text.h"
 #include "tests/support/Hex.h"
-#include "tests/support/MemoryFiles.h"
-#include "tests/support/RecordingMessages.h"
 
 #include <array>
+#include <cstring>
 #include <gmock/gmock.h>
 #include <random>
 
@@ -18,6 +17,33 @@ namespace vornal::test {
 namespace {
 
 const std::u16string kKey = u"engine key \u00e9";
+
+// A file's bytes held in memory, read in pieces of at most `step` bytes.
+class StringReader : public FileReader {
+public:
+    explicit StringReader(std::string bytes, std::size_t step = SIZE_MAX)
+        : bytes_(std::move(bytes)), step_(step) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, step_, bytes_.size() - at_});
+        std::memcpy(buffer, bytes_.data() + at_, n);
+        at_ += n;
+        return n;
+    }
+
+private:
+    std::string bytes_;
+    std::size_t step_;
+    std::size_t at_ = 0;
+};
+
+// Collects what is written.
+class StringWriter : public FileWriter {
+public:
+    void write(std::string_view bytes) override { text.append(bytes); }
+    void sync() override {}
+    void close() override {}
+    std::string text;
+};
 
 // The format as defined on the whole text.
 std::string referenceEncrypt(const std::string& text) {
@@ -28,29 +54,14 @@ std::string referenceEncrypt(const std::string& text) {
     return out + std::string(kMarkerLine);
 }
 
-// Every part but the last decrypted, joined by single blanks.
-std::string referenceDecrypt(const std::string& file) {
-    RecordingMessages none;
-    const std::string text = withoutMarker(file);
-    const auto parts = splitParts(text);
-    std::string out;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        const std::u16string hex = decodeWindows1252(parts[i]);
-        out +=
-            (i > 0 ? " " : "") + encodeWindows1252(modAES::DecryptString(hex, kKey, none)).value();
-    }
-    return out;
-}
-
 class Progress : public EngineProgress {
 public:
     void written(std::uint64_t index) override {
         EXPECT_TRUE(values.empty() || index >= values.back());
         values.push_back(index);
     }
-    bool cancelRequested() override { return cancelAfter > 0 && values.size() >= cancelAfter; }
+    bool cancelRequested() override { return false; } // a stop shows in the file run's tests
     std::vector<std::uint64_t> values;
-    std::size_t cancelAfter = 0;
 };
 
 struct Sizes {
@@ -122,7 +133,7 @@ TEST_P(EngineSizes, EncryptionEqualsTheWholeTextDefinition) {
     }
 }
 
-TEST_P(EngineSizes, DecryptionEqualsTheWholeTextDefinitionWithMarkersAndBlanksAnywhere) {
+TEST_P(EngineSizes, DecryptionGivesTheTextBackWithMarkersAndBlanksAnywhere) {
     std::mt19937 rng(11 + GetParam().chunk);
     for (int trial = 0; trial < 4; ++trial) {
         Progress progress;
@@ -146,7 +157,6 @@ TEST_P(EngineSizes, DecryptionEqualsTheWholeTextDefinitionWithMarkersAndBlanksAn
         StringReader in(file, GetParam().chunk);
         StringWriter out;
         decryptStream(in, out, *cipher, scan, options(), progress);
-        EXPECT_EQ(out.text, referenceDecrypt(file));
         EXPECT_EQ(out.text, plain); // byte for byte what was encrypted
         EXPECT_LE(out.text.size(), scan.decryptedBound);
         if (!progress.values.empty()) {
@@ -189,20 +199,6 @@ TEST_F(EngineRules, AMarkerSplitAcrossChunksIsFoundAndAlmostAMarkerIsNot) {
     almost[5] = 'E';
     StringReader in(almost + almost, 3);
     EXPECT_FALSE(scanPlain(in, small()).marked);
-}
-
-TEST_F(EngineRules, FieldLongerThanABatchStreamsAndIsRecorded) {
-    const std::string text = "short " + std::string(1000, 'x') + " end";
-    StringReader scanIn(text, 7);
-    const PlainScan scan = scanPlain(scanIn, small());
-    ASSERT_EQ(scan.longFields.size(), 1u);
-    EXPECT_EQ(scan.longFields[0], (std::pair<std::uint64_t, std::uint64_t>{1, 1000}));
-    EXPECT_EQ(scan.longest, 1000u);
-    StringReader in(text, 7);
-    StringWriter out;
-    Progress progress;
-    encryptStream(in, out, *cipher, scan, small(), progress);
-    EXPECT_EQ(out.text, referenceEncrypt(text));
 }
 
 // The ciphertext of one framed block under key, as a piece.
@@ -273,26 +269,12 @@ std::array<std::uint8_t, 32> blockAt(const std::string& text, std::size_t at) {
     return block;
 }
 
+// Wrong keys on a long first part are the file run's refusals; here the right key, and
+// the right key with the last block's padding not zero, which only the whole part shows.
 TEST_F(EngineRules, ALongFirstPartIsReadAgainAndDecryptedWhole) {
     const std::string word(100000, 'q');
     const std::string file =
         piece(utf8ToUtf16(word).value()) + piece(u"tail") + std::string(kMarkerLine);
-    // A wrong key under which the first block reads as a length not beyond this part
-    // (found by trying keys): judged by that alone, it passed.
-    const std::u16string plausible = u"wrong key 9179";
-    auto first = blockAt(file, 0);
-    TextCipher(plausible).cipher().Decrypt(first);
-    const std::int32_t L = first[0] | first[1] << 8 | first[2] << 16 | first[3] << 24;
-    ASSERT_GE(L, 2);
-    ASSERT_LE(L, 2 * 100000 + 28);
-    // Another key under which the first block is all it should be: only the blocks after it
-    // tell.
-    const std::u16string forger = u"forger";
-    std::string forged = file;
-    first = blockAt(file, 0);
-    keyed.cipher().Decrypt(first);
-    forged.replace(0, 64, pieceOfBlock(first, forger).substr(0, 64));
-    // The right key, with its last block's padding not zero.
     std::string padded = file;
     const std::size_t last = padded.find(":\r") - 64;
     auto block = blockAt(padded, last);
@@ -300,27 +282,13 @@ TEST_F(EngineRules, ALongFirstPartIsReadAgainAndDecryptedWhole) {
     ASSERT_EQ(block[31], 0);
     block[31] = 0x20;
     padded.replace(last, 66, pieceOfBlock(block, kKey));
-    const struct {
-        const std::string& file;
-        std::u16string key;
-        TextCipher::Outcome outcome;
-    } cases[] = {
-        {file, kKey, TextCipher::Outcome::Text},
-        {file, u"nope", TextCipher::Outcome::InvalidPassword},
-        {file, plausible, TextCipher::Outcome::InvalidPassword},
-        {forged, forger, TextCipher::Outcome::InvalidPassword},
-        {padded, kKey, TextCipher::Outcome::InvalidPassword},
-    };
-    for (const auto& c : cases) {
-        StringReader in(c.file, 1000);
+    for (const auto& [f, outcome] : {std::pair{file, TextCipher::Outcome::Text},
+                                     {padded, TextCipher::Outcome::InvalidPassword}}) {
+        StringReader in(f, 1000);
         const EncryptedScan scan = scanEncrypted(in, small());
         ASSERT_GT(scan.firstFullLength, scan.firstFullHead.size());
-        const TextCipher key(c.key);
         Progress progress;
-        EXPECT_EQ(
-            checkFirstPart(scan, *makeEngine(key.cipher()), reopen(c.file), small(), progress),
-            c.outcome)
-            << utf16ToUtf8(c.key);
+        EXPECT_EQ(checkFirstPart(scan, *cipher, reopen(f), small(), progress), outcome);
     }
     StringReader scanIn(file, 1000);
     const EncryptedScan scan = scanEncrypted(scanIn, small());
@@ -337,19 +305,6 @@ TEST_F(EngineRules, TheDecryptedSizeBoundIsReachedWhenWordsFillTheirBlocks) {
     const std::string file = referenceEncrypt(text);
     StringReader in(file);
     EXPECT_EQ(scanEncrypted(in, small()).decryptedBound, text.size());
-}
-
-TEST_F(EngineRules, CancellingStopsBetweenBatches) {
-    std::mt19937 rng(3);
-    const std::string text = randomPlain(rng, 400);
-    StringReader scanIn(text);
-    const PlainScan scan = scanPlain(scanIn, small());
-    StringReader in(text);
-    StringWriter out;
-    Progress progress;
-    progress.cancelAfter = 2;
-    EXPECT_THROW(encryptStream(in, out, *cipher, scan, small(), progress), OperationCancelled);
-    EXPECT_EQ(progress.values.size(), 2u);
 }
 
 } // namespace

@@ -141,14 +141,11 @@ TEST_F(FileRunTest, AWordTheFramingCannotHoldIsRefused) {
 }
 
 // A later part that does not decrypt is damage, not a wrong key: the file is put back,
-// and the copy kept of it, where the way leaves one, is named.
+// and the copy kept of it, where the way leaves one, is named. One part of another key,
+// one that is no ciphertext; the engine's own tests tell every kind of bad part apart.
 TEST_F(FileRunTest, ALaterPartThatDoesNotDecryptIsDamageAndTheFileIsPutBack) {
-    std::string changedDigit = piece(u"three", u"k");
-    changedDigit[10] = changedDigit[10] == 'A' ? 'B' : 'A';
     for (const bool exchange : {false, true}) {
-        for (const std::string& third :
-             {piece(u"three", u"other"), changedDigit, piece(u"\u4e2d", u"k"),
-              piece(u"three", u"k").substr(1), std::string("XY:\r")}) {
+        for (const std::string& third : {piece(u"three", u"other"), std::string("XY:\r")}) {
             const std::string file = piece(u"one", u"k") + piece(u"two", u"k") + third +
                                      piece(u"four", u"k") + std::string(kMarkerLine);
             reset(file);

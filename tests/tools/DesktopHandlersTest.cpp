@@ -52,39 +52,51 @@ TEST(ApplicationFoldersTest, UsersFolderFirstThenTheAbsoluteDataFolders) {
                 ElementsAre("/data/applications", "/a/applications", "/b/applications"));
 }
 
-TEST(FileTypeTest, OnlyOneWordWithASlashIsAType) {
-    FakeEnvironment env;
-    FakeLauncher launcher;
-    PosixFileSystem files;
-    Desktop desktop{launcher, files, env, ""};
-    launcher.withXdgMime();
-    launcher.answers["xdg-mime query filetype /x.htm"] = "text/html\n";
-    launcher.answers["xdg-mime query filetype /y.htm"] = "error: no such file\n";
-    EXPECT_EQ(fileType(desktop, "/x.htm"), "text/html");
-    EXPECT_FALSE(fileType(desktop, "/y.htm"));
-    EXPECT_FALSE(fileType(desktop, "/z.htm"));
-}
-
-// The entry the desktop names for text may be this program's own (it opens text files):
-// it must not be taken for an editor, even reached through a link.
-TEST(HandlerForTypeTest, ThisProgramsOwnEntryIsNoEditor) {
+// The entry xdg-mime names, from the first application folder that holds it. Passed over:
+// an entry that runs in a terminal, has no Exec in its own group or names a missing program;
+// an id reaching out of the folders; and this program's own entry (it opens text files),
+// even reached through a link.
+TEST(HandlerForTypeTest, TheNamedEntryOfTheFirstFolderUnlessItCannotServe) {
     TempDir dir;
-    FakeEnvironment env;
-    env.vars["XDG_DATA_HOME"] = dir.file("home");
-    env.vars["XDG_DATA_DIRS"] = dir.file("sys");
+    std::filesystem::create_directories(dir.file("home/applications"));
     std::filesystem::create_directories(dir.file("sys/applications"));
-    std::filesystem::create_directories(dir.file("bin"));
-    writeFile(dir.file("bin/vornal"), "");
-    std::filesystem::create_symlink(dir.file("bin/vornal"), dir.file("bin/link"));
-    writeFile(dir.file("sys/applications/ed.desktop"),
-              "[Desktop Entry]\nExec=" + dir.file("bin/link") + " %f\n");
-    FakeLauncher launcher;
-    launcher.withXdgMime();
-    launcher.answers["xdg-mime query default text/plain"] = "ed.desktop\n";
-    launcher.programs.insert(dir.file("bin/link"));
-    PosixFileSystem files;
-    Desktop desktop{launcher, files, env, dir.file("bin/vornal")};
-    EXPECT_FALSE(handlerForType(desktop, "text/plain", kFile));
+    writeFile(dir.file("vornal"), "");
+    std::filesystem::create_symlink(dir.file("vornal"), dir.file("link"));
+    const struct {
+        std::string id, system, user;
+        std::optional<Command> command;
+    } cases[] = {
+        {"ed.desktop",
+         "# a comment\n[Desktop Action new]\nExec=/usr/bin/wrong %f\n[Desktop Entry]\n"
+         "Exec=\"/opt/my editor/edit\" \"--title=My\\sEditor\" a\\sb \"c:\\\\\\\\d\" %F\n"
+         "Exec=/usr/bin/wrong %f\n",
+         "", Command{"/opt/my editor/edit", {"--title=My Editor", "a", "b", "c:\\d", kFile}}},
+        {"ed.desktop", "Exec=/usr/bin/sys %u\n", "Exec=/usr/bin/mine\n",
+         Command{"/usr/bin/mine", {kFile}}},
+        {"ed.desktop", "Exec=/usr/bin/sys %u\n", "Exec=/usr/bin/sys\nTerminal=true\n", {}},
+        {"ed.desktop", "Name=Editor\n", "", {}},
+        {"ed.desktop", "Exec=/opt/missing %f\n", "", {}},
+        {"../evil.desktop", "Exec=/usr/bin/sys %u\n", "", {}},
+        {"ed.desktop", "Exec=" + dir.file("link") + " %f\n", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system + c.user);
+        std::filesystem::remove(dir.file("home/applications/ed.desktop"));
+        writeFile(dir.file("sys/applications/" + c.id), "[Desktop Entry]\n" + c.system);
+        if (!c.user.empty()) {
+            writeFile(dir.file("home/applications/" + c.id), "[Desktop Entry]\n" + c.user);
+        }
+        FakeEnvironment env;
+        env.vars = {{"XDG_DATA_HOME", dir.file("home")}, {"XDG_DATA_DIRS", dir.file("sys")}};
+        FakeLauncher launcher;
+        launcher.withXdgMime();
+        launcher.answers["xdg-mime query default text/plain"] = c.id + "\n";
+        launcher.programs.insert({"/opt/my editor/edit", "/usr/bin/wrong", "/usr/bin/sys",
+                                  "/usr/bin/mine", dir.file("link")});
+        PosixFileSystem files;
+        Desktop desktop{launcher, files, env, dir.file("vornal")};
+        EXPECT_EQ(handlerForType(desktop, "text/plain", kFile), c.command);
+    }
 }
 
 } // namespace

@@ -17,6 +17,17 @@
 #include <thread>
 #include <vector>
 
+namespace vornal {
+
+inline void PrintTo(const Command& command, std::ostream* os) {
+    *os << "[" << command.program << "]";
+    for (const std::string& a : command.args) {
+        *os << " [" << a << "]";
+    }
+}
+
+} // namespace vornal
+
 namespace vornal::test {
 
 // A shell script of the test's own at path, executable, for the real launcher to start.
@@ -43,10 +54,7 @@ class FakeEnvironment : public Environment {
 public:
     std::optional<std::string> variable(const std::string& name) const override {
         const auto found = vars.find(name);
-        if (found == vars.end()) {
-            return std::nullopt;
-        }
-        return found->second;
+        return found == vars.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
     std::map<std::string, std::string> vars;
 };
@@ -55,17 +63,8 @@ public:
 // xdg-mime answers, and which programs fail to start. Records every start and query.
 class FakeLauncher : public Launcher {
 public:
-    struct Call {
-        std::string program;
-        std::vector<std::string> args;
-        bool operator==(const Call&) const = default;
-    };
-
     bool start(const std::string& program, const std::vector<std::string>& args) override {
         started.push_back({program, args});
-        if (onStart) {
-            onStart(program, args);
-        }
         const auto found = findProgram(program);
         return found && !refusing.contains(*found);
     }
@@ -75,38 +74,30 @@ public:
                                        std::chrono::milliseconds) override {
         captured.push_back({program, args});
         if (onCapture) {
-            onCapture(program, args);
-        }
-        if (!findProgram(program)) {
-            return std::nullopt;
+            onCapture(args);
         }
         std::string line = program;
         for (const std::string& a : args) {
             line += " " + a;
         }
+        // Without an answer the query fails, as xdg-mime does.
         const auto found = answers.find(line);
-        if (found == answers.end()) {
-            return std::nullopt; // the query failed, as xdg-mime does without an answer
-        }
-        return found->second;
+        return !findProgram(program) || found == answers.end()
+                   ? std::nullopt
+                   : std::optional<std::string>(found->second);
     }
 
     std::optional<std::string> findProgram(const std::string& name) override {
-        if (name.find('/') != std::string::npos) {
-            return programs.contains(name) ? std::optional<std::string>(name) : std::nullopt;
-        }
         for (const std::string& folder : path) {
-            if (programs.contains(folder + "/" + name)) {
-                return folder + "/" + name;
+            const std::string at = name.find('/') != std::string::npos ? name : folder + "/" + name;
+            if (programs.contains(at)) {
+                return at;
             }
         }
         return std::nullopt;
     }
 
-    bool isProgram(const std::string& p) override {
-        checked.push_back(p);
-        return programs.contains(p);
-    }
+    bool isProgram(const std::string& p) override { return programs.contains(p); }
 
     // Installs xdg-mime in /usr/bin.
     void withXdgMime() { programs.insert("/usr/bin/xdg-mime"); }
@@ -115,31 +106,10 @@ public:
     std::vector<std::string> path{"/usr/local/bin", "/usr/bin", "/bin"};
     std::map<std::string, std::string> answers; // "xdg-mime query default text/html" -> answer
     std::set<std::string> refusing;             // programs that exist but fail to start
-    std::function<void(const std::string&, const std::vector<std::string>&)> onStart;
-    std::function<void(const std::string&, const std::vector<std::string>&)> onCapture;
+    std::function<void(const std::vector<std::string>&)> onCapture;
 
-    std::vector<Call> started;
-    std::vector<Call> captured;
-    std::vector<std::string> checked;
+    std::vector<Command> started;
+    std::vector<Command> captured;
 };
 
-inline void PrintTo(const std::vector<std::string>& args, std::ostream* os) {
-    for (const std::string& a : args) {
-        *os << " [" << a << "]";
-    }
-}
-
-inline void PrintTo(const FakeLauncher::Call& call, std::ostream* os) {
-    *os << "[" << call.program << "]";
-    PrintTo(call.args, os);
-}
-
 } // namespace vornal::test
-
-namespace vornal {
-
-inline void PrintTo(const Command& command, std::ostream* os) {
-    test::PrintTo(test::FakeLauncher::Call{command.program, command.args}, os);
-}
-
-} // namespace vornal

@@ -1,3 +1,5 @@
+// The Help and View File buttons: the browser or editor they start, what they show when
+// they cannot, and where the help page is.
 #include "tools/Help.h"
 
 #include "platform/Text.h"
@@ -6,265 +8,135 @@
 #include "tests/tools/FakeDesktop.h"
 
 #include <filesystem>
-#include <functional>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <set>
-#include <sstream>
-#include <sys/stat.h>
 
 namespace vornal::test {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
-
-// A help page, a temporary folder, a home and a system data folder, with a fake launcher.
-struct HelpWorld {
-    HelpWorld() {
-        for (const char* folder : {"tmp", "help", "home", "data/applications"}) {
-            fs::create_directories(dir.file(folder));
-        }
-        writeFile(page(), "<html></html>");
-        env.vars = {{"VORNAL_HELP_DIR", dir.file("help")},
-                    {"TMPDIR", tmp()},
-                    {"HOME", dir.file("home")},
-                    {"XDG_DATA_DIRS", dir.file("data")}};
-    }
-    std::string page() const { return dir.file("help/index.html"); }
-    std::string tmp() const { return dir.file("tmp"); }
-    void click() { btnAbout_Click(window, desktop); }
-
-    TempDir dir;
-    FakeEnvironment env;
-    FakeLauncher launcher;
-    PosixFileSystem files;
-    Desktop desktop{launcher, files, env, "/opt/vornal/bin/vornal"};
-    RecordingWindow window;
-};
-
-enum class Twist { None, BrowserVar, BadBrowserVar, ScratchType, UserEntry, NoTmp, Refuse, NoPage };
+enum class Twist { None, NoTmp, Refuse, NoPage };
 
 struct ClickCase {
-    Twist twist;         // what else the case needs
-    const char* handler; // with xdg-mime installed, the handler of HTML it names when not empty
-    const char* exec;    // the Exec line and more of its system entry
+    Twist twist;
+    const char* browser; // $BROWSER, unset when null
+    const char* handler; // with xdg-mime installed, the HTML handler it names when not empty
+    const char* type;    // what xdg-mime gives as the scratch file's type; nothing when null
     std::set<std::string> programs;
-    const char* started;       // started with the page; nothing when null
-    const char* title;         // the title of the box shown; none when null
-    const char* queries = "?"; // the xdg-mime calls, "T" asking the type, "H" the HTML handler
+    const char* started; // the program started with the page; none when null
+    const char* title;   // of the box shown; none when null
+    // The xdg-mime queries: "T" the scratch file's type, "H" the handler of text/html, "X"
+    // that of another type; unchecked when null.
+    const char* queries = nullptr;
 };
 
-// Every way the click can end, and in each the scratch file is gone afterwards.
+// Every way the click can end, with the page in a folder whose name a URL must escape; the
+// scratch file is in the temporary folder while the browser is looked for, gone afterwards.
 TEST(HelpTest, EveryWayTheClickCanEnd) {
     using enum Twist;
-    const char* xdgOpen = "/usr/bin/xdg-open";
+    const char* open = "/usr/bin/xdg-open";
+    const char* web = "/usr/bin/web";
+    const std::set<std::string> both = {web, "/usr/bin/lynx"};
     const std::vector<ClickCase> cases = {
-        {BrowserVar,
-         "web.desktop",
-         "Exec=/opt/web %u",
-         {"/usr/bin/lynx", "/opt/web"},
-         "/usr/bin/lynx",
-         nullptr,
-         ""},
-        {BadBrowserVar,
-         "web.desktop",
-         "Exec=web --new-window %u",
-         {"/usr/bin/web"},
-         "/usr/bin/web --new-window",
-         nullptr},
-        {ScratchType, nullptr, nullptr, {"/opt/x/viewer"}, "/opt/x/viewer", nullptr},
-        {None, "web.desktop", "Exec=web %U", {"/usr/bin/web"}, "/usr/bin/web", nullptr, "TH"},
-        {NoTmp, "web.desktop", "Exec=web %u", {"/usr/bin/web"}, "/usr/bin/web", nullptr, "H"},
-        {UserEntry,
-         "web.desktop",
-         "Exec=/usr/bin/system-web %u",
-         {"/usr/bin/system-web", "/usr/bin/my-web"},
-         "/usr/bin/my-web",
-         nullptr},
+        {None, "lynx:w3m", "web.desktop", nullptr, both, "/usr/bin/lynx", nullptr, ""},
+        {None, "not-installed", "web.desktop", nullptr, both, web, nullptr},
+        {None, nullptr, "web.desktop", nullptr, both, web, nullptr, "TH"},
         {None,
-         "tty.desktop",
-         "Exec=tty-browser %u\nTerminal=true",
-         {"/usr/bin/tty-browser", xdgOpen},
-         xdgOpen,
-         nullptr},
-        {None, "gone.desktop", "Exec=/opt/gone/browser %u", {xdgOpen}, xdgOpen, nullptr},
-        {None, nullptr, nullptr, {xdgOpen}, xdgOpen, nullptr}, // without xdg-mime
-        // A handler reaching out of the application folders.
-        {None,
-         "../evil.desktop",
-         "Exec=/usr/bin/evil %u",
-         {"/usr/bin/evil"},
          nullptr,
-         "Browser Not Found"},
-        {None, "", nullptr, {}, nullptr, "Browser Not Found"},
-        {Refuse, "", nullptr, {xdgOpen}, xdgOpen, "URL Failed"},
-        {NoPage, "web.desktop", "Exec=web %u", {"/usr/bin/web"}, nullptr, "URL Failed", ""},
+         "",
+         "application/xhtml+xml",
+         {"/opt/x/viewer"},
+         "/opt/x/viewer",
+         nullptr,
+         "TX"},
+        {None, nullptr, "web.desktop", "error: no such file", both, web, nullptr, "TH"},
+        {NoTmp, nullptr, "web.desktop", nullptr, both, web, nullptr, "H"},
+        {None, nullptr, nullptr, nullptr, {open}, open, nullptr}, // without xdg-mime
+        {None, nullptr, "", nullptr, {}, nullptr, "Browser Not Found"},
+        {Refuse, nullptr, "", nullptr, {open}, open, "URL Failed"},
+        {NoPage, nullptr, "web.desktop", nullptr, both, nullptr, "URL Failed", ""},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const ClickCase& c = cases[i];
         SCOPED_TRACE("case " + std::to_string(i));
-        HelpWorld w;
-        FakeLauncher& launcher = w.launcher;
+        TempDir dir;
+        for (const char* folder : {"tmp", "my help", "data/applications"}) {
+            fs::create_directories(dir.file(folder));
+        }
+        const std::string page = dir.file("my help/index.html");
+        if (c.twist != NoPage) {
+            writeFile(page, "<html></html>");
+        }
+        writeFile(dir.file("data/applications/web.desktop"), "[Desktop Entry]\nExec=web %U\n");
+        writeFile(dir.file("data/applications/x.desktop"), "[Desktop Entry]\nExec=/opt/x/viewer\n");
+        FakeEnvironment env;
+        env.vars = {{"VORNAL_HELP_DIR", dir.file("my help")},
+                    {"TMPDIR", dir.file(c.twist == NoTmp ? "no-such-folder" : "tmp")},
+                    {"HOME", dir.file("home")},
+                    {"XDG_DATA_DIRS", dir.file("data")}};
+        if (c.browser != nullptr) {
+            env.vars["BROWSER"] = c.browser;
+        }
+        FakeLauncher launcher;
         launcher.programs = c.programs;
+        if (c.twist == Refuse) {
+            launcher.refusing.insert(open);
+        }
         if (c.handler != nullptr) {
             launcher.withXdgMime();
+            launcher.answers["xdg-mime query default application/xhtml+xml"] = "x.desktop\n";
             if (*c.handler != '\0') {
                 launcher.answers["xdg-mime query default text/html"] =
                     c.handler + std::string("\n");
             }
         }
-        if (c.exec != nullptr) {
-            writeFile(w.dir.file("data/applications/") + c.handler,
-                      "[Desktop Entry]\nType=Application\n" + std::string(c.exec) + "\n");
-        }
-        bool scratchDuringLookup = false;
-        bool scratchAtStart = true;
-        launcher.onCapture = [&](const std::string&, const std::vector<std::string>& a) {
-            scratchDuringLookup = scratchDuringLookup || !fs::is_empty(w.tmp());
-            if (c.twist == ScratchType && a[1] == "filetype") {
-                launcher.answers["xdg-mime query filetype " + a[2]] = "application/xhtml+xml\n";
+        std::string queries;
+        launcher.onCapture = [&](const std::vector<std::string>& a) {
+            if (a[1] == "filetype") {
+                queries += "T";
+                EXPECT_EQ(fs::path(a[2]).parent_path(), dir.file("tmp"));
+                EXPECT_TRUE(a[2].ends_with(".htm")) << a[2];
+                EXPECT_EQ(readFile(a[2]), "\"<HTML> <\\HTML>\"\r\n");
+                if (c.type != nullptr) {
+                    launcher.answers["xdg-mime query filetype " + a[2]] =
+                        c.type + std::string("\n");
+                }
+            } else {
+                queries += a[2] == "text/html" ? "H" : "X";
             }
         };
-        launcher.onStart = [&](const std::string&, const std::vector<std::string>&) {
-            scratchAtStart = !fs::is_empty(w.tmp());
-        };
-        switch (c.twist) {
-        case None:
-            break;
-        case BrowserVar:
-            w.env.vars["BROWSER"] = "lynx:w3m";
-            break;
-        case BadBrowserVar:
-            w.env.vars["BROWSER"] = "not-installed";
-            break;
-        case ScratchType:
-            launcher.withXdgMime();
-            launcher.answers["xdg-mime query default application/xhtml+xml"] = "x.desktop\n";
-            writeFile(w.dir.file("data/applications/x.desktop"),
-                      "[Desktop Entry]\nType=Application\nExec=/opt/x/viewer %f\n");
-            break;
-        case UserEntry: // hides the system entry of the same name
-            fs::create_directories(w.dir.file("home/.local/share/applications"));
-            writeFile(w.dir.file("home/.local/share/applications/web.desktop"),
-                      "[Desktop Entry]\nExec=/usr/bin/my-web %u\n");
-            break;
-        case NoTmp:
-            w.env.vars["TMPDIR"] = w.dir.file("no-such-folder");
-            break;
-        case Refuse:
-            launcher.refusing.insert(xdgOpen);
-            break;
-        case NoPage:
-            fs::remove(w.page());
-            break;
-        }
+        PosixFileSystem files;
+        Desktop desktop{launcher, files, env, "/opt/vornal/bin/vornal"};
+        RecordingWindow window;
 
-        w.click();
+        btnAbout_Click(window, desktop);
 
-        if (c.started == nullptr) {
-            EXPECT_THAT(launcher.started, IsEmpty());
-        } else {
-            std::istringstream words(c.started);
-            FakeLauncher::Call call;
-            words >> call.program;
-            for (std::string word; words >> word;) {
-                call.args.push_back(word);
-            }
-            call.args.push_back(w.page());
-            EXPECT_THAT(launcher.started, ElementsAre(call));
-            EXPECT_FALSE(scratchAtStart) << "removed once the browser is found";
-        }
-        if (c.title == nullptr) {
-            EXPECT_THAT(w.window.messages.boxes, IsEmpty());
-        } else {
-            ASSERT_EQ(w.window.messages.boxes.size(), 1u);
-            const auto& box = w.window.messages.boxes[0];
-            const std::u16string notFound = u"Could not find associated Browser to Get to help."
-                                            u"\r\n Visit file://" +
-                                            ascii(w.page()) +
-                                            u" for the latest help and information.";
+        EXPECT_EQ(launcher.started, c.started ? std::vector<Command>(1, {c.started, {page}})
+                                              : std::vector<Command>());
+        ASSERT_EQ(window.messages.boxes.size(), c.title == nullptr ? 0u : 1u);
+        if (c.title != nullptr) {
+            const auto& box = window.messages.boxes[0];
             EXPECT_EQ(box.title, ascii(c.title));
-            EXPECT_EQ(box.prompt,
-                      std::string(c.title) == "URL Failed" ? u"Help file not Opened" : notFound);
+            EXPECT_EQ(box.prompt, std::string(c.title) == "URL Failed"
+                                      ? u"Help file not Opened"
+                                      : u"Could not find associated Browser to Get to help.\r\n "
+                                        u"Visit file://" +
+                                            ascii(dir.path()) +
+                                            u"/my%20help/index.html for the latest help and "
+                                            u"information.");
             EXPECT_EQ(box.buttons, MsgButtons::Ok);
             EXPECT_EQ(box.icon, MsgIcon::Exclamation);
         }
-        std::string queries;
-        for (const auto& call : launcher.captured) {
-            const bool type = call.args[1] == "filetype";
-            queries += type ? "T" : "H";
-            EXPECT_TRUE(type ||
-                        call.args == (std::vector<std::string>{"query", "default", "text/html"}) ||
-                        c.twist == ScratchType);
-            EXPECT_TRUE(!type || scratchDuringLookup);
-        }
-        if (std::string(c.queries) != "?") {
+        if (c.queries != nullptr) {
             EXPECT_EQ(queries, c.queries);
         }
-        EXPECT_TRUE(fs::is_empty(w.tmp()));
+        EXPECT_TRUE(fs::is_empty(dir.file("tmp")));
     }
 }
 
-TEST(HelpTest, MessageCarriesTheEscapedAddressAndTheBrowserGetsThePlainPath) {
-    HelpWorld w;
-    fs::create_directories(w.dir.file("my help"));
-    writeFile(w.dir.file("my help/index.html"), "<html></html>");
-    w.env.vars["VORNAL_HELP_DIR"] = w.dir.file("my help");
-
-    w.click();
-    w.launcher.programs.insert("/usr/bin/xdg-open");
-    w.click();
-
-    ASSERT_EQ(w.window.messages.boxes.size(), 1u);
-    const std::string url = fileUrl(w.dir.file("my help/index.html"));
-    EXPECT_NE(url.find("my%20help"), std::string::npos);
-    EXPECT_NE(w.window.messages.boxes[0].prompt.find(ascii(url)), std::u16string::npos);
-    EXPECT_THAT(w.launcher.started, ElementsAre(FakeLauncher::Call{
-                                        "/usr/bin/xdg-open", {w.dir.file("my help/index.html")}}));
-}
-
-TEST(HelpTest, ScratchFileIsFreshPrivateAndAPlantedFileIsLeftAlone) {
-    HelpWorld w;
-    w.launcher.withXdgMime();
-    std::vector<std::string> seen;
-    w.launcher.onCapture = [&](const std::string&, const std::vector<std::string>& args) {
-        if (args.size() == 3 && args[1] == "filetype") {
-            struct stat st {};
-            ASSERT_EQ(::lstat(args[2].c_str(), &st), 0);
-            EXPECT_TRUE(S_ISREG(st.st_mode));
-            EXPECT_EQ(st.st_mode & 07777, 0600u);
-            EXPECT_EQ(fs::path(args[2]).parent_path().string(), w.tmp());
-            EXPECT_EQ(fs::path(args[2]).extension().string(), ".htm");
-            EXPECT_EQ(readFile(args[2]), "\"<HTML> <\\HTML>\"\r\n");
-            seen.push_back(args[2]);
-        }
-    };
-
-    w.click();
-    ASSERT_EQ(seen.size(), 1u);
-    // Someone else puts a file where the last one was; it is neither used nor deleted.
-    writeFile(seen[0], "someone else's");
-    w.click();
-
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_NE(seen[0], seen[1]) << "the name must not be a fixed one";
-    EXPECT_EQ(readFile(seen[0]), "someone else's");
-    EXPECT_THAT(namesIn(w.tmp()), ElementsAre(fs::path(seen[0]).filename().string()));
-}
-
-// --- The help page -----------------------------------------------------------------------
-
+// Installed beside the program, else in the configured folder.
 TEST(HelpPageTest, InstalledBesideTheProgramThenTheConfiguredFolder) {
     struct Case {
         const char* executable;
@@ -295,20 +167,10 @@ TEST(HelpPageTest, InstalledBesideTheProgramThenTheConfiguredFolder) {
             env.vars["VORNAL_HELP_DIR"] = dir.file(c.configured);
         }
         const std::string executable = *c.executable ? dir.file(c.executable) : "";
-        const std::optional<std::string> page = helpPagePath(env, files, executable);
-        if (c.found == nullptr) {
-            EXPECT_EQ(page, std::nullopt);
-        } else {
-            EXPECT_EQ(page, dir.file(std::string(c.found) + "/index.html"));
-        }
-    }
-}
-
-TEST(HelpPageTest, ThePageThatShipsCoversWhatUsersComeToItFor) {
-    const std::string html = readFile(VORNAL_SOURCE_DIR "/docs/help/index.html");
-    for (const char* topic : {"<html", "first 16 characters", "FILE.bak", "log/log.html",
-                              "vornal-cli", "Decryption", "String"}) {
-        EXPECT_NE(html.find(topic), std::string::npos) << topic;
+        EXPECT_EQ(helpPagePath(env, files, executable),
+                  c.found == nullptr
+                      ? std::nullopt
+                      : std::optional(dir.file(std::string(c.found) + "/index.html")));
     }
 }
 
@@ -316,6 +178,96 @@ TEST(HelpPageTest, FileUrlEscapesWhatAUrlCannotHold) {
     EXPECT_EQ(fileUrl("/usr/share/vornal/help/index.html"),
               "file:///usr/share/vornal/help/index.html");
     EXPECT_EQ(fileUrl("/a b/#1?x%/\xC3\xBC.html"), "file:///a%20b/%231%3Fx%25/%C3%BC.html");
+}
+
+// A system data folder, with a fake launcher and PATH.
+struct ViewWorld {
+    ViewWorld() {
+        env.vars = {{"XDG_DATA_HOME", data.file("none")}, {"XDG_DATA_DIRS", data.path()}};
+        fs::create_directories(data.file("applications"));
+        launcher.path = {"/opt/tools/bin", "/usr/bin"};
+    }
+    void textHandler(const std::string& entry) {
+        launcher.withXdgMime();
+        launcher.answers["xdg-mime query default text/plain"] = "ed.desktop\n";
+        writeFile(data.file("applications/ed.desktop"), "[Desktop Entry]\n" + entry);
+    }
+    void click(const std::string& path) {
+        window.setText(Ctl::filepath, utf8ToUtf16(path).value());
+        view_file_Click(window, desktop);
+    }
+
+    TempDir data;
+    FakeEnvironment env;
+    FakeLauncher launcher;
+    PosixFileSystem files;
+    Desktop desktop{launcher, files, env, ""};
+    RecordingWindow window;
+};
+
+// Names typed in the test's folder, the current one: leading blanks are part of a name, a
+// folder is no file to view, and a name starting with "-" is not taken for an option; the
+// name reaches the editor whole (the launcher's tests show that it arrives intact). The
+// desktop's handler of text unless it cannot serve, else the known editors in their order,
+// in /usr/bin or elsewhere on PATH.
+TEST(ViewFileTest, WhichEditorStartsOrWhatIsFlashed) {
+    const TempDir dir;
+    for (const char* name : {"notes.txt", "-n notes.txt", "caf\xC3\xA9 \xE2\x82\xAC.txt"}) {
+        writeFile(dir.file(name), "some notes");
+    }
+    const std::u16string notFound = u"Unable to find the file specified.";
+    const struct {
+        std::string typed;
+        const char* handler; // the text handler's entry, when not null
+        std::set<std::string> programs;
+        std::string started; // the program, a blank and its argument; "" for none
+        std::u16string flashed = u"";
+    } cases[] = {
+        {"", nullptr, {"/usr/bin/gedit"}, "", u"No file to view."},
+        {"    ", nullptr, {"/usr/bin/gedit"}, "", u"No file to view."},
+        {"missing.txt", nullptr, {"/usr/bin/gedit"}, "", notFound},
+        {"  notes.txt", nullptr, {"/usr/bin/gedit"}, "", notFound},
+        {".", nullptr, {"/usr/bin/gedit"}, "", notFound},
+        {"notes.txt", "Exec=ed %f\n", {"/usr/bin/ed", "/usr/bin/gedit"}, "/usr/bin/ed notes.txt"},
+        {"notes.txt", nullptr, {"/usr/bin/leafpad", "/usr/bin/kate"}, "/usr/bin/kate notes.txt"},
+        {"-n notes.txt", nullptr, {"/opt/tools/bin/pluma"}, "/opt/tools/bin/pluma ./-n notes.txt"},
+        {"caf\xC3\xA9 \xE2\x82\xAC.txt",
+         nullptr,
+         {"/usr/bin/gedit"},
+         "/usr/bin/gedit caf\xC3\xA9 \xE2\x82\xAC.txt"},
+        {"notes.txt", nullptr, {}, "", u"Could not locate /usr/bin/gedit"},
+        // Found, but it does not start.
+        {"notes.txt",
+         nullptr,
+         {"/usr/bin/xed"},
+         "/usr/bin/xed notes.txt",
+         u"Could not locate /usr/bin/xed"},
+    };
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE("\"" + c.typed + "\" " + c.started);
+        ViewWorld w;
+        w.launcher.programs = c.programs;
+        if (c.handler != nullptr) {
+            w.textHandler(c.handler);
+        }
+        if (c.programs.contains("/usr/bin/xed")) {
+            w.launcher.refusing.insert("/usr/bin/xed");
+        }
+        w.window.setFocus(Ctl::txtPass1);
+        w.click(c.typed);
+
+        std::vector<Command> started;
+        if (const std::size_t blank = c.started.find(' '); blank != std::string::npos) {
+            started.push_back({c.started.substr(0, blank), {c.started.substr(blank + 1)}});
+        }
+        EXPECT_EQ(w.launcher.started, started);
+        EXPECT_EQ(w.window.looks,
+                  c.flashed.empty() ? std::vector<RecordingWindow::Look>{} : flashLooks(c.flashed));
+        EXPECT_EQ(w.window.focus(), c.flashed == notFound ? Ctl::filepath : Ctl::txtPass1);
+    }
+    fs::current_path(before);
 }
 
 } // namespace

@@ -94,10 +94,11 @@ TEST_F(PosixLauncherTest, CaptureAnswersTheOutputOfAProgramThatSucceedsInTime) {
     expectNoChild();
 }
 
+// Through the environment's PATH, for capture too.
 TEST_F(PosixLauncherTest, ProgramsAreExecutableFilesFoundInAbsolutePathFoldersInOrder) {
     TempDir first;
     TempDir second;
-    writeScript(second.file("tool"), "");
+    writeScript(second.file("tool"), "echo second\n");
     writeScript(dir.file("here"), ""); // in the current folder, which "." names
     writeFile(dir.file("data"), "x");
     FakeEnvironment env;
@@ -110,6 +111,7 @@ TEST_F(PosixLauncherTest, ProgramsAreExecutableFilesFoundInAbsolutePathFoldersIn
     fs::current_path(before);
     EXPECT_FALSE(foundHere);
     EXPECT_EQ(local.findProgram("tool"), second.file("tool"));
+    EXPECT_EQ(local.capture("tool", {}, std::chrono::seconds(5)), "second\n");
     writeScript(first.file("tool"), "");
     EXPECT_EQ(local.findProgram("tool"), first.file("tool"));
     EXPECT_FALSE(local.findProgram("other"));
@@ -122,33 +124,23 @@ TEST_F(PosixLauncherTest, ProgramsAreExecutableFilesFoundInAbsolutePathFoldersIn
     EXPECT_EQ(fs::path(executablePath()).filename(), "tools_tests");
 }
 
-TEST(ScratchFileTest, FreshPrivateFileInTheTemporaryFolderRemovedAfterwards) {
+// Where it is, its name, content and removal the Help button's tests show.
+TEST(ScratchFileTest, FreshPrivateFileInAnAbsoluteTemporaryFolder) {
     TempDir dir;
     FakeEnvironment env;
-    EXPECT_EQ(temporaryFolder(env), "/tmp");
     env.vars["TMPDIR"] = "relative";
     EXPECT_EQ(temporaryFolder(env), "/tmp");
+    env.vars["TMPDIR"] = dir.path() + "/";
+    const ScratchFile a(env, "p-", ".htm", "abc");
+    const ScratchFile b(env, "p-", ".htm", "abc");
+    EXPECT_NE(a.path(), b.path());
+    EXPECT_TRUE(fs::path(a.path()).filename().string().starts_with("p-"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(a.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
     env.vars["TMPDIR"] = dir.file("missing");
     EXPECT_THROW(ScratchFile(env, "p-", ".htm", "x"), RunError);
-
-    env.vars["TMPDIR"] = dir.path() + "/";
-    std::string firstPath;
-    {
-        ScratchFile a(env, "p-", ".htm", "abc\r\n");
-        ScratchFile b(env, "p-", ".htm", "abc\r\n");
-        firstPath = a.path();
-        EXPECT_NE(a.path(), b.path());
-        EXPECT_EQ(fs::path(a.path()).parent_path(), dir.path());
-        EXPECT_TRUE(fs::path(a.path()).filename().string().starts_with("p-"));
-        EXPECT_EQ(fs::path(a.path()).extension(), ".htm");
-        EXPECT_EQ(readFile(a.path()), "abc\r\n");
-        struct stat st {};
-        ASSERT_EQ(::lstat(a.path().c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0600u);
-        EXPECT_EQ(st.st_uid, ::geteuid());
-    }
-    EXPECT_FALSE(fileExists(firstPath));
-    EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 // The System Info command and the registry it reads: settings files over built-in values.
 #include "platform/Registry.h"
-#include "platform/RunError.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/FakeDesktop.h"
@@ -9,6 +8,7 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <set>
 #include <unistd.h>
 
@@ -18,9 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using modSysInfo::kToolFolderKey;
 using modSysInfo::kToolPathKey;
-using modSysInfo::ReadRegistryValue;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 std::string sz(const std::string& text) {
     return text + '\0';
@@ -103,7 +101,7 @@ protected:
 };
 
 // Read afresh at every open; the administrator's file wins over the user's and the built-in
-// values; only read access is given.
+// values; only read access is given; a file that exists but cannot be read refuses every key.
 TEST_F(IniRegistryTest, AdministratorsValueWinsOverTheUsersAndBuiltIns) {
     IniRegistry registry(files, {admin, user}, [] {
         return std::vector<RegistryEntry>{value("Tools", "PATH", sz("/builtin/tool")),
@@ -123,15 +121,10 @@ TEST_F(IniRegistryTest, AdministratorsValueWinsOverTheUsersAndBuiltIns) {
     EXPECT_EQ(registry.open(HKEY_LOCAL_MACHINE, "Tools", 0x2003F, key),
               RegistryAnswer::AccessDenied);
     EXPECT_EQ(key, nullptr);
-}
 
-TEST_F(IniRegistryTest, FileThatCannotBeReadRefusesEveryKey) {
-    writeFile(user, "[HKLM\\Tools]\nPATH=/user/tool\n");
-    // A folder where the file should be: unreadable as a file, even for root.
-    fs::create_directories(admin);
-    IniRegistry registry(files, {admin, user});
+    fs::remove(admin);
+    fs::create_directories(admin); // unreadable as a file, even for root
     EXPECT_EQ(read(registry, "Tools", "PATH"), "<denied>");
-
     if (::geteuid() != 0) { // root reads files whatever their permissions
         fs::remove(admin);
         fs::permissions(user, fs::perms::none);
@@ -139,83 +132,46 @@ TEST_F(IniRegistryTest, FileThatCannotBeReadRefusesEveryKey) {
     }
 }
 
-TEST_F(IniRegistryTest, ReadRegistryValueGivesEveryKindOfValue) {
-    IniRegistry registry(files, {}, [] {
-        return std::vector<RegistryEntry>{
-            value("K", "string", std::string("/usr/bin\0junk", 13)),
-            // A zero byte inside the number must not cut it short.
-            value("K", "large", std::string("\x10\0\0\x01", 4), kRegDWord),
-            value("K", "max", std::string("\xFF\xFF\xFF\xFF", 4), kRegDWord),
-            value("K", "expand", std::string("$HOME/x\0", 8), kRegExpandString),
-            value("K", "bytes", "abc", kRegBinary), value("K", "fits", sz(std::string(1023, 'a'))),
-            value("K", "long", sz(std::string(1024, 'a'))),
-            value("K", "full", std::string(1024, 'b'), kRegBinary)};
-    });
-    IniRegistry refusing(files, {dir.path()}); // a folder for a file: every key refused
-    const struct {
-        Registry& registry;
-        RegistryRoot root;
-        std::string key, name;
-        bool found;
-        std::string value;
-    } cases[] = {
-        {registry, HKEY_LOCAL_MACHINE, "K", "string", true, "/usr/bin"},
-        {registry, HKEY_LOCAL_MACHINE, "K", "large", true, "16777232"},
-        {registry, HKEY_LOCAL_MACHINE, "K", "max", true, "4294967295"},
-        {registry, HKEY_LOCAL_MACHINE, "K", "expand", true, "as given"}, // others left alone
-        {registry, HKEY_LOCAL_MACHINE, "K", "bytes", true, "as given"},
-        {registry, HKEY_LOCAL_MACHINE, "K", "fits", true, std::string(1023, 'a')},
-        {registry, HKEY_LOCAL_MACHINE, "K", "long", false, ""}, // no room for the zero
-        {registry, HKEY_LOCAL_MACHINE, "other", "string", false, ""},
-        {registry, HKEY_LOCAL_MACHINE, "K", "other", false, ""},
-        {registry, HKEY_CURRENT_USER, "K", "string", false, ""},
-        {refusing, HKEY_LOCAL_MACHINE, "K", "string", false, ""},
-    };
-    for (const auto& c : cases) {
-        std::string got = "as given";
-        EXPECT_EQ(ReadRegistryValue(c.registry, c.root, c.key, c.name, got), c.found) << c.name;
-        EXPECT_EQ(got, c.value) << c.name;
-    }
-    std::string got;
-    EXPECT_THROW((void)ReadRegistryValue(registry, HKEY_LOCAL_MACHINE, "K", "full", got), RunError);
-}
-
-void expectUnavailableBox(const RecordingWindow& window) {
-    ASSERT_EQ(window.messages.boxes.size(), 1u);
-    const auto& box = window.messages.boxes[0];
-    EXPECT_EQ(box.prompt, u"System Information Is Unavailable At This Time");
-    EXPECT_EQ(box.title, u"Vornal Encryption");
-    EXPECT_EQ(box.buttons, MsgButtons::Ok);
-    EXPECT_EQ(box.icon, MsgIcon::None);
-}
-
 struct LaunchCase {
     std::vector<RegistryEntry> values; // over the built-in ones
     std::set<std::string> programs;
-    const char* started;  // nothing when null; the message unless it is one of the programs
-    bool refused = false; // the settings file cannot be read
+    std::optional<std::string> started; // the message unless it is one of the programs
+    bool refused = false;               // the settings file cannot be read
 };
 
-// The registered path is started without a test, and short-circuits the folder; else the
-// tools in the registered folder, in their order; the built-in folder is that of the first
-// tool on PATH.
+// System Info with its inputs locked while the tool is looked up, whatever happens. The
+// registered path is read as ReadRegistryValue gives it (a string to its first zero, a
+// double word in decimal, nothing for another type) and started without a test, before the
+// folder; else the tools in the registered folder, in their order; the built-in folder is
+// that of the first tool on PATH.
 TEST_F(IniRegistryTest, SystemInfoInEveryOutcomeOfTheTwoLookups) {
-    const auto path = [](const char* p) { return value(kToolPathKey, "PATH", sz(p)); };
+    const auto path = [](const std::string& p, std::uint32_t type = kRegString) {
+        return value(kToolPathKey, "PATH", p, type);
+    };
     const auto folder = [](const char* f) { return value(kToolFolderKey, "MSINFO", sz(f)); };
+    const std::string fits = "/" + std::string(1022, 'a'); // with its zero, the whole buffer
     const std::vector<LaunchCase> cases = {
-        {{path("/p/probe"), folder("/u")}, {"/p/probe", "/u/hardinfo"}, "/p/probe"},
-        {{path("/p/gone"), folder("/u")}, {"/u/hardinfo"}, "/p/gone"},
+        {{path(std::string("/p/probe\0junk", 13)), folder("/u")},
+         {"/p/probe", "/u/hardinfo"},
+         "/p/probe"},
+        {{path(sz("/p/gone")), folder("/u")}, {"/u/hardinfo"}, "/p/gone"},
+        // A zero byte inside the number must not cut it short.
+        {{path(std::string("\x10\0\0\x01", 4), kRegDWord)}, {}, "16777232"},
+        {{path("\xFF\xFF\xFF\xFF", kRegDWord)}, {}, "4294967295"},
         // A path of another type answers true, so the empty path fails to start.
-        {{value(kToolPathKey, "PATH", "/bin", kRegBinary), folder("/u")}, {"/u/hardinfo"}, ""},
+        {{path("/bin", kRegBinary), folder("/u")}, {"/u/hardinfo"}, ""},
+        {{path(sz(fits)), folder("/u")}, {fits}, fits},
+        // No room for the zero: as if there were no path.
+        {{path(sz(fits + "a")), folder("/u")}, {"/u/hardinfo"}, "/u/hardinfo"},
         // Fills the buffer without a zero: the lookup throws.
-        {{value(kToolPathKey, "PATH", std::string(1024, 'x'), kRegBinary)}, {}, nullptr},
+        {{path(std::string(1024, 'x'), kRegBinary)}, {}, {}},
         {{folder("/u")}, {"/u/kinfocenter", "/u/hardinfo2", "/u/hardinfo"}, "/u/hardinfo2"},
         {{folder("/u")}, {"/u/kinfocenter"}, "/u/kinfocenter"},
-        {{folder("/empty")}, {"/u/hardinfo"}, nullptr},
-        {{}, {"/u/hardinfo"}, nullptr},
+        {{folder("/empty")}, {"/u/hardinfo"}, {}},
+        {{}, {"/u/hardinfo"}, {}},
         {{}, {"/opt/kde/bin/kinfocenter", "/usr/bin/hardinfo"}, "/usr/bin/hardinfo"},
-        {{}, {}, nullptr},
-        {{path("/u/hardinfo"), folder("/u")}, {"/u/hardinfo"}, nullptr, true},
+        {{}, {}, {}},
+        {{path(sz("/u/hardinfo")), folder("/u")}, {"/u/hardinfo"}, {}, true},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const LaunchCase& c = cases[i];
@@ -223,43 +179,34 @@ TEST_F(IniRegistryTest, SystemInfoInEveryOutcomeOfTheTwoLookups) {
         FakeLauncher launcher;
         launcher.path = {"/opt/kde/bin", "/usr/bin"};
         launcher.programs = c.programs;
+        std::string events;
         IniRegistry registry(files, {c.refused ? dir.path() : admin}, [&] {
+            events += "l";
             std::vector<RegistryEntry> v = modSysInfo::builtInValues(launcher);
             v.insert(v.end(), c.values.begin(), c.values.end());
             return v;
         });
         RecordingWindow window;
+        const InputLock inputs{[&] { events += "["; }, [&] { events += "]"; }};
 
-        modSysInfo::LaunchSystemInfo(window, registry, launcher);
+        btnHelp_Click(window, registry, launcher, inputs);
 
-        if (c.started != nullptr) {
-            EXPECT_THAT(launcher.started, ElementsAre(FakeLauncher::Call{c.started, {}}));
-        } else {
-            EXPECT_THAT(launcher.started, IsEmpty());
+        EXPECT_TRUE(events.starts_with("[") && events.ends_with("]") &&
+                    events.find_first_of("[]", 1) == events.size() - 1)
+            << events;
+        EXPECT_EQ(launcher.started,
+                  c.started ? std::vector<Command>(1, {*c.started, {}}) : std::vector<Command>());
+        if (c.started && c.programs.contains(*c.started)) {
+            EXPECT_TRUE(window.messages.boxes.empty());
+            continue;
         }
-        if (c.started == nullptr || !c.programs.contains(c.started)) {
-            expectUnavailableBox(window);
-        } else {
-            EXPECT_THAT(window.messages.boxes, IsEmpty());
-        }
+        ASSERT_EQ(window.messages.boxes.size(), 1u);
+        const auto& box = window.messages.boxes[0];
+        EXPECT_EQ(box.prompt, u"System Information Is Unavailable At This Time");
+        EXPECT_EQ(box.title, u"Vornal Encryption");
+        EXPECT_EQ(box.buttons, MsgButtons::Ok);
+        EXPECT_EQ(box.icon, MsgIcon::None);
     }
-}
-
-// The inputs are locked before the lookups and unlocked after them, even when they throw.
-TEST_F(IniRegistryTest, SystemInfoButtonLocksTheInputsWhileTheToolIsLookedUp) {
-    std::vector<std::string> events;
-    IniRegistry registry(files, {}, [&]() -> std::vector<RegistryEntry> {
-        events.push_back("lookup");
-        throw std::runtime_error("broken");
-    });
-    FakeLauncher launcher;
-    RecordingWindow window;
-    InputLock inputs{[&] { events.push_back("lock"); }, [&] { events.push_back("unlock"); }};
-
-    btnHelp_Click(window, registry, launcher, inputs);
-
-    EXPECT_EQ(events, (std::vector<std::string>{"lock", "lookup", "unlock"}));
-    expectUnavailableBox(window);
 }
 
 } // namespace

@@ -1,13 +1,17 @@
-// The Rijndael block cipher (class AES) for every block and key length of 4, 6 and 8 words.
+// The Rijndael block cipher (class AES) for every block and key length of 4, 6 and 8 words,
+// and its framing: EncryptData / DecryptData, a 4-byte little-endian length, the message,
+// zero padding to whole 32-byte blocks, each block encrypted on its own.
 //
 // Every expected ciphertext below is copied from a published source named next to it; none
 // was produced by the code under test.
 #include "cipher/AES.h"
+
 #include "platform/RunError.h"
 #include "tests/support/Hex.h"
 
+#include <array>
 #include <gtest/gtest.h>
-#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -106,47 +110,120 @@ TEST(Rijndael, PublishedAnswersInBothDirections) {
     }
 }
 
-TEST(AesTables, GentablesFillsTheTables) {
-    AES aes;
-    aes.gentables();
-    EXPECT_EQ(aes.forwardSbox()[0], 0x63);
-    EXPECT_EQ(aes.forwardSbox()[1], 0x7C);
-    EXPECT_EQ(aes.inverseSbox()[0x63], 0);
-    EXPECT_EQ(aes.logTable()[1], 255);
-    EXPECT_EQ(aes.forwardTable()[0], 0xA56363C6u);
-    EXPECT_EQ(aes.inverseTable()[0], 0x50A7F451u);
-}
-
-// The number of the RunError that f throws, or nothing when it throws none.
-template <typename F>
-std::optional<int> runErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const RunError& e) {
-        return e.number();
-    }
-    return std::nullopt;
-}
-
-TEST(AesErrors, BadSizesAndShortBuffersAreError9) {
-    AES aes;
-    aes.gentables();
-    struct Case {
-        int nb;
-        int nk;
-        std::size_t keyBytes;
+// Sizes above 8 words, keys shorter than 4*nk bytes and buffers shorter than a block are
+// error 9.
+TEST(Rijndael, BadSizesAndShortBuffersAreError9) {
+    const auto error = [](auto&& f) {
+        try {
+            f();
+        } catch (const RunError& e) {
+            return e.number();
+        }
+        return 0;
     };
-    // Sizes above 8 words, and keys shorter than 4*nk bytes.
+    AES aes;
+    aes.gentables();
     for (const auto [nb, nk, keyBytes] :
-         {Case{9, 4, 36}, Case{4, 9, 36}, Case{4, 8, 31}, Case{8, 6, 23}, Case{4, 4, 0}}) {
-        EXPECT_EQ(runErrorOf([&] { aes.gkey(nb, nk, Bytes(keyBytes, 0x11)); }), 9)
+         {std::array{9, 4, 36}, std::array{4, 9, 36}, std::array{4, 8, 31}, std::array{8, 6, 23},
+          std::array{4, 4, 0}}) {
+        EXPECT_EQ(error([&] { aes.gkey(nb, nk, Bytes(static_cast<std::size_t>(keyBytes))); }), 9)
             << nb << " " << nk << " " << keyBytes;
     }
     for (const int nb : {4, 6, 8}) {
         aes.gkey(nb, 4, Bytes(16, 0x22));
         Bytes shortBuffer(4 * static_cast<std::size_t>(nb) - 1, 0x33);
-        EXPECT_EQ(runErrorOf([&] { aes.Encrypt(shortBuffer); }), 9) << nb;
-        EXPECT_EQ(runErrorOf([&] { aes.Decrypt(shortBuffer); }), 9) << nb;
+        EXPECT_EQ(error([&] { aes.Encrypt(shortBuffer); }), 9) << nb;
+        EXPECT_EQ(error([&] { aes.Decrypt(shortBuffer); }), 9) << nb;
+    }
+}
+
+// --- Framing ------------------------------------------------------------------------
+
+Bytes bytesOf(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+// Every block of data through the raw cipher keyed as the framing keys itself.
+Bytes eachBlock(const Bytes& password, Bytes data, bool encrypt) {
+    AES aes;
+    aes.keyWithPassword(password);
+    for (std::size_t c = 0; c < data.size(); c += 32) {
+        const std::span<std::uint8_t> block(data.data() + c, 32);
+        encrypt ? aes.Encrypt(block) : aes.Decrypt(block);
+    }
+    return data;
+}
+
+TEST(Framing, LengthMessageAndLeastZeroPaddingForEveryLengthAroundTheBlocks) {
+    std::mt19937 rng(7);
+    const Bytes password = bytesOf("framing password");
+    AES aes;
+    for (std::size_t n = 1; n <= 131; ++n) {
+        SCOPED_TRACE("length " + std::to_string(n));
+        Bytes message(n);
+        for (auto& b : message) {
+            b = static_cast<std::uint8_t>(rng());
+        }
+        const ByteArray ct = aes.EncryptData(message, password);
+        ASSERT_TRUE(ct);
+        const Bytes framed = eachBlock(password, *ct, false);
+        ASSERT_EQ(framed.size() % 32, 0u);
+        ASSERT_LT(framed.size() - 4 - n, 32u); // the least padding that fills the block
+        EXPECT_EQ(Bytes(framed.begin(), framed.begin() + 4),
+                  (Bytes{static_cast<std::uint8_t>(n), 0, 0, 0}));
+        EXPECT_EQ(Bytes(framed.begin() + 4, framed.begin() + 4 + static_cast<long>(n)), message);
+        EXPECT_EQ(Bytes(framed.begin() + 4 + static_cast<long>(n), framed.end()),
+                  Bytes(framed.size() - 4 - n, 0));
+        EXPECT_EQ(aes.DecryptData(ct, password), message);
+    }
+}
+
+TEST(Framing, TheKeyIsThePasswordsFirst32BytesZeroFilled) {
+    const Bytes m = bytesOf("the message");
+    Bytes longer(32, 0x31);
+    longer.push_back(0xAA);
+    Bytes padded = bytesOf("short");
+    padded.resize(32, 0);
+    AES aes;
+    EXPECT_EQ(aes.DecryptData(aes.EncryptData(m, longer), Bytes(32, 0x31)), m);
+    EXPECT_EQ(aes.EncryptData(m, bytesOf("short")), aes.EncryptData(m, padded));
+    EXPECT_EQ(aes.EncryptData(m, Bytes{}), aes.EncryptData(m, Bytes(32, 0)));
+    EXPECT_NE(aes.EncryptData(m, Bytes{}), aes.EncryptData(m, padded));
+}
+
+// Absent inputs, an empty message, part blocks and length fields outside 1..T-4 give
+// absent; the padding is not examined.
+TEST(Framing, WhatCannotBeFramedOrUnframedIsAbsent) {
+    AES aes;
+    const Bytes pw = bytesOf("pw");
+    EXPECT_FALSE(aes.EncryptData(std::nullopt, pw));
+    EXPECT_FALSE(aes.EncryptData(bytesOf("m"), std::nullopt));
+    EXPECT_FALSE(aes.EncryptData(Bytes{}, pw));
+    EXPECT_FALSE(aes.DecryptData(Bytes(32, 0), std::nullopt));
+    EXPECT_FALSE(aes.DecryptData(std::nullopt, pw));
+    const Bytes ct = *aes.EncryptData(Bytes(40, 'x'), pw);
+    for (const long n : {0, 1, 31, 33, 63}) {
+        EXPECT_FALSE(aes.DecryptData(Bytes(ct.begin(), ct.begin() + n), pw)) << n;
+    }
+    struct Case {
+        std::int32_t length;
+        int blocks;
+        bool accepted;
+    };
+    for (const auto [length, blocks, accepted] :
+         {Case{0, 1, false}, Case{-1, 1, false}, Case{INT32_MIN, 1, false}, Case{29, 1, false},
+          Case{61, 2, false}, Case{28, 1, true}, Case{60, 2, true}, Case{3, 1, true}}) {
+        Bytes framed(32 * static_cast<std::size_t>(blocks), 0x55);
+        for (int i = 0; i < 4; ++i) {
+            framed[static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(static_cast<std::uint32_t>(length) >> (8 * i));
+        }
+        EXPECT_EQ(aes.DecryptData(eachBlock(pw, framed, true), pw),
+                  accepted ? ByteArray(Bytes(static_cast<std::size_t>(length), 0x55))
+                           : std::nullopt)
+            << length;
+        EXPECT_EQ(AES::plausibleLength(length, 32 * static_cast<std::size_t>(blocks)), accepted)
+            << length;
     }
 }
 
