@@ -5,9 +5,7 @@
 #include "tests/window/FormFixture.h"
 #include "window/FileDisplay.h"
 #include "window/SessionEnd.h"
-#include "window/StartCommand.h"
 
-#include <QAccessible>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -20,7 +18,7 @@ namespace {
 // Runs an action once, at the first change of the progress bar's value that passes a test.
 class OnProgress : public WindowObserver {
 public:
-    std::function<bool()> when = [] { return true; };
+    std::function<bool()> when;
     std::function<void()> action;
 
     void changed(Ctl c, Prop p) override {
@@ -39,31 +37,9 @@ protected:
     void pick(const std::string& content) {
         writeFile(target, content);
         load();
-        driveList()->setCurrentIndex(1);
-        emit driveList()->activated(1);
+        chooseDrive(drive.path());
         clickFile(QStringLiteral("plain.txt"));
         pauser.looks.clear();
-    }
-    void typeKeys(const QString& key) {
-        for (const char* box : {"txtPass1", "txtPass2"}) {
-            get<QLineEdit>(box)->clear();
-            QTest::keyClicks(get<QLineEdit>(box), key);
-        }
-    }
-    void enter(const char* box = "txtPass2") {
-        QTest::keyClick(get<QLineEdit>(box), Qt::Key_Return);
-    }
-    void click(const char* name) { QTest::mouseClick(get(name), Qt::LeftButton); }
-    void choose(const char* option) { get<QRadioButton>(option)->click(); }
-    // What a screen reader does: the option's toggle action, a box's editable text.
-    void toggle(const char* option) {
-        QAccessibleActionInterface* actions =
-            QAccessible::queryAccessibleInterface(get(option))->actionInterface();
-        ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
-        actions->doAction(QAccessibleActionInterface::toggleAction());
-    }
-    QAccessibleEditableTextInterface& editable(const char* box) {
-        return *QAccessible::queryAccessibleInterface(get(box))->editableTextInterface();
     }
     // Words enough for many pieces when the engine works in small batches.
     static std::string manyWords() {
@@ -77,25 +53,23 @@ protected:
     void expectIdleAndUsable(const char* caption) {
         EXPECT_EQ(text("btnSTART"), caption);
         EXPECT_EQ(text("Status"), "Ready.");
-        for (const char* c : {"txtPass1", "txtPass2", "filepath", "view_file", "Command4",
-                              "btnClearHis", "btnViewHistory", "btnAbout", "btnHelp"}) {
+        for (const char* c : {"txtPass1", "txtPass2", "encryption", "filepath", "view_file",
+                              "Command4", "btnClearHis", "btnViewHistory", "btnAbout", "btnHelp"}) {
             EXPECT_TRUE(get(c)->isEnabled()) << c;
         }
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
-    std::string logText() { return readFile(home.file("log.html")); }
 };
 
 TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     pick("attack at dawn");
     typeKeys(QStringLiteral("k3y"));
     enter();
-
     const std::string encrypted = readFile(target);
     EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
     EXPECT_EQ(pauser.looks,
               std::vector<RecordingWindow::Look>{successLook(u"File successfully Encrypted.")});
-    EXPECT_EQ(text("labelFileSize").toStdString(), utf16ToUtf8(fileSizeText(encrypted.size())));
+    EXPECT_EQ(text("labelFileSize").toStdU16String(), fileSizeText(encrypted.size()));
     EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
     expectIdleAndUsable("Encrypt!");
 
@@ -124,7 +98,9 @@ TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     expectIdleAndUsable("Decrypt!");
 }
 
-TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathAndTheDirectionThatRun) {
+// A screen reader fills the boxes through their editable text and sets the direction with
+// the option's toggle action; the run sees what the boxes then read.
+TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathTheKeysAndTheDirection) {
     writeFile(target, "attack at dawn");
     load();
     editable("filepath").insertText(0, QString::fromStdString(target));
@@ -137,52 +113,39 @@ TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathAndTheDirectionThatRun) {
     EXPECT_EQ(readFile(target), "attack at dawn");
     toggle("encryption");
     EXPECT_EQ(text("btnSTART"), "Encrypt!");
-    typeKeys(QStringLiteral("k3y"));
+    editable("txtPass2").replaceText(0, 3, QStringLiteral("other"));
     enter();
+    EXPECT_EQ(pauser.looks.back().message, u"Encryption keys mismatch. Please re-enter both keys.");
+    EXPECT_EQ(readFile(target), "attack at dawn");
+    editable("txtPass1").replaceText(0, 3, QStringLiteral("other"));
+    click("btnSTART");
     EXPECT_TRUE(readFile(target).ends_with(kMarkerLine));
     expectIdleAndUsable("Encrypt!");
 }
 
-// The key boxes hold what they show, however it got there: the confirmation typed next is
-// measured against the key as it now reads.
-TEST_F(RunFromWindow, KeyBoxesChangedByAssistiveTechnologyCountAsTheyRead) {
-    load();
-    const struct {
-        const char* box;
-        std::function<void(QAccessibleEditableTextInterface&)> edit;
-        const char* typed;
-    } cases[] = {
-        {"txtPass2", [](auto& e) { e.deleteText(0, 3); }, "ab"},
-        {"txtPass1", [](auto& e) { e.replaceText(0, 3, QStringLiteral("abcdef")); }, "de"},
-        {"txtPass1", [](auto& e) { e.insertText(1, QStringLiteral("xyz")); }, "de"},
-    };
-    for (const auto& c : cases) {
-        typeKeys(QStringLiteral("abc"));
-        c.edit(editable(c.box));
-        QTest::keyClicks(get<QLineEdit>("txtPass2"), QString::fromLatin1(c.typed));
-        EXPECT_TRUE(messages.boxes.empty()) << c.box << " then " << c.typed;
-        EXPECT_EQ(form->window().text(Ctl::txtPass1), text("txtPass1").toStdU16String());
-        EXPECT_EQ(form->window().text(Ctl::txtPass2), text("txtPass2").toStdU16String());
-        messages.boxes.clear();
-    }
-}
-
-// Each key in the confirmation box moves the meter by 4 until the confirmation would
-// outgrow the key: that key is spent, the box cleared. Enter in either box starts, as the
-// round trip above shows.
-TEST_F(RunFromWindow, KeyPressesInTheConfirmationBoxMoveTheMeterUntilTheyOutgrowTheKey) {
+// Each key in the confirmation box moves the meter by 4 and Backspace back, not below 4,
+// until the confirmation would outgrow the key: that key is spent, the box cleared. A key
+// in the key box resets the meter; nothing moves it while decrypting.
+TEST_F(RunFromWindow, TheKeyMeterFollowsTheConfirmationUntilItOutgrowsTheKey) {
     load();
     QTest::keyClicks(get<QLineEdit>("txtPass1"), QStringLiteral("abc"));
     std::vector<double> meter;
-    for (char c : std::string("abcd")) {
-        QTest::keyClick(get<QLineEdit>("txtPass2"), c);
+    const auto press = [&](const char* box, char key) {
+        QTest::keyClick(get<QLineEdit>(box), key);
         meter.push_back(form->window().value(Ctl::pgKey));
+    };
+    for (char c : std::string("ab\b\babcd")) {
+        press("txtPass2", c);
     }
-    EXPECT_EQ(meter, (std::vector<double>{4, 8, 12, 0}));
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].prompt, u"The Encryption Keys do not match!");
     EXPECT_EQ(text("txtPass2"), QString());
     EXPECT_EQ(form->window().focus(), Ctl::txtPass2);
+    press("txtPass2", 'a');
+    press("txtPass1", 'z');
+    choose("decryption");
+    press("txtPass2", 'b');
+    EXPECT_EQ(meter, (std::vector<double>{4, 8, 4, 4, 8, 12, 16, 0, 4, 0, 0}));
 }
 
 TEST_F(RunFromWindow, TheWindowKeepsHandlingEventsWhileARunWrites) {
@@ -210,79 +173,58 @@ TEST_F(RunFromWindow, TheWindowKeepsHandlingEventsWhileARunWrites) {
     expectIdleAndUsable("Encrypt!");
 }
 
-class CancelFromWindow : public RunFromWindow {
-protected:
-    OnProgress midRun;
-    std::string original = manyWords();
-
-    // The user clicks the named control once the run has written part of the file.
-    void clickMidRun(const char* name) {
-        smallBatches();
+// Mid-run, with the inputs locked, the user confirms the question (the start button),
+// declines it (the close image), or the session ends (SIGTERM, the session manager's
+// quit), which asks nothing and saves the folder. A stopped run puts the file back, keeps
+// the backup and ends the program without a word.
+TEST_F(RunFromWindow, ARunStoppedFromTheWindowPutsTheFileBackAndADeclinedOneFinishes) {
+    SessionEnd session([this] { form->endSession(); });
+    const std::string original = manyWords();
+    const auto quit = [] {
+        QEvent e(QEvent::Quit);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &e);
+    };
+    const struct {
+        std::function<void()> act;
+        MsgAnswer answer;
+        bool asks, finishes, savesFolder;
+    } cases[] = {
+        {[this] { click("btnSTART"); }, MsgAnswer::Ok, true, false, false},
+        {[] { ::raise(SIGTERM); }, MsgAnswer::Ok, false, false, true},
+        {quit, MsgAnswer::Ok, false, false, true},
+        {[this] { click("Image2"); }, MsgAnswer::Cancel, true, true, false},
+    };
+    smallBatches();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        for (const std::string& f : {target + ".bak", home.file("prevdir.tmp"), log.path()}) {
+            std::filesystem::remove(f);
+        }
+        processExit.calls = 0;
+        messages.boxes.clear();
+        messages.answers = {c.answer};
         pick(original);
+        OnProgress midRun;
         form->window().addObserver(midRun);
-        midRun.when = [this] { return files.writes >= 2; };
-        midRun.action = [this, name] {
+        midRun.when = [this, from = files.writes] { return files.writes >= from + 2; };
+        midRun.action = [&] {
             EXPECT_EQ(text("btnSTART"), "Cancel");
-            click(name);
+            EXPECT_FALSE(get("txtPass1")->isEnabled() || get("encryption")->isEnabled());
+            c.act();
         };
         typeKeys(QStringLiteral("key"));
         enter();
         EXPECT_FALSE(midRun.action) << "the run ended before it was half done";
-        ASSERT_EQ(messages.boxes.size(), 1u);
-        EXPECT_EQ(messages.boxes[0].title, u"User Cancellation");
+        ASSERT_EQ(messages.boxes.size(), c.asks ? 1u : 0u);
+        EXPECT_TRUE(!c.asks || messages.boxes[0].title == u"User Cancellation");
+        EXPECT_EQ(processExit.calls, c.finishes ? 0 : 1);
+        EXPECT_EQ(readFile(target) == original, !c.finishes);
+        EXPECT_EQ(readFile(target + ".bak") == original, !c.finishes);
+        EXPECT_EQ(pauser.looks.size(), c.finishes ? 1u : 0u);
+        EXPECT_EQ(logText().find("Success") != std::string::npos, c.finishes);
+        EXPECT_EQ(readFile(home.file("prevdir.tmp")), c.savesFolder ? drive.path() + "\r\n" : "");
     }
-};
-
-TEST_F(CancelFromWindow, ConfirmingPutsTheFileBackAndEndsTheProgramWithoutTheExitCommand) {
-    messages.answers = {MsgAnswer::Ok};
-    clickMidRun("btnSTART");
-    EXPECT_EQ(processExit.calls, 1);
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_EQ(readFile(target + ".bak"), original); // the backup stays
-    EXPECT_FALSE(fileExists(home.file("prevdir.tmp")));
-    EXPECT_EQ(logText().find("Success"), std::string::npos);
-}
-
-// A logout or SIGTERM mid-run asks nothing: the run stops and puts the file back, then the
-// exit command saves the folder and ends the program.
-TEST_F(CancelFromWindow, TheSessionEndingMidRunPutsTheFileBackThenRunsTheExitCommand) {
-    SessionEnd session([this] { form->endSession(); });
-    const std::function<void()> endings[] = {
-        [] { ::raise(SIGTERM); },
-        [] {
-            QEvent quit(QEvent::Quit); // the session manager's end of the session
-            QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
-        },
-    };
-    smallBatches();
-    for (const auto& ending : endings) {
-        processExit.calls = 0;
-        pick(original);
-        form->window().addObserver(midRun);
-        midRun.when = [this, from = files.writes] { return files.writes >= from + 2; };
-        midRun.action = ending;
-        typeKeys(QStringLiteral("key"));
-        enter();
-        EXPECT_FALSE(midRun.action) << "the run ended before it was half done";
-        EXPECT_TRUE(messages.boxes.empty());
-        EXPECT_EQ(processExit.calls, 1);
-        EXPECT_EQ(readFile(target), original);
-        EXPECT_EQ(readFile(home.file("prevdir.tmp")), drive.path() + "\r\n");
-        EXPECT_EQ(logText().find("Success"), std::string::npos);
-        std::filesystem::remove(home.file("prevdir.tmp"));
-        std::filesystem::remove(target + ".bak");
-    }
-}
-
-TEST_F(CancelFromWindow, TheCloseImageAsksTooAndDecliningLetsTheRunFinish) {
-    messages.answers = {MsgAnswer::Cancel};
-    clickMidRun("Image2");
-    EXPECT_EQ(processExit.calls, 0);
-    const std::string encrypted = readFile(target);
-    EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
-    EXPECT_FALSE(fileExists(target + ".bak"));
-    EXPECT_NE(logText().find("Success"), std::string::npos);
-    expectIdleAndUsable("Encrypt!");
+    expectIdleAndUsable("Encrypt!"); // after the declined run, the last
 }
 
 } // namespace
