@@ -112,9 +112,13 @@ TEST_F(Controls, TheOptionsChooseTheTextsAndTheBoxesShown) {
     EXPECT_EQ(form->window().text(Ctl::stringpath), u"abab");
 }
 
-// The progress bar scaled to the model's maximum, the busy pointer, and a disabled image
-// button that ignores clicks.
+// The progress bar scaled to the model's maximum, the busy pointer, a status text not cut
+// short, and a disabled image button that ignores clicks.
 TEST_F(Controls, TheModelReachesTheWidgets) {
+    form->window().SetStatus(u"A much longer status text than the panel started with");
+    auto* status = get<QLabel>("Status");
+    EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
+
     auto* bar = get<QProgressBar>("ProgressBar2");
     form->window().setMax(Ctl::ProgressBar2, 210);
     form->window().setValue(Ctl::ProgressBar2, 105);
@@ -135,24 +139,6 @@ TEST_F(Controls, TheModelReachesTheWidgets) {
     form->window().setEnabled(Ctl::btnClearHis, true);
     click("btnClearHis");
     EXPECT_EQ(clicks, 1);
-}
-
-// Failure: red and button face three times, 400 ms each (success is the run's to show),
-// then the ready panel: progress and timer at rest; a long text is not cut short.
-TEST_F(Controls, TheStatusPanelFlashesAFailureThenShowsReady) {
-    form->window().SetStatus(u"A much longer status text than the panel started with");
-    auto* status = get<QLabel>("Status");
-    EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
-    form->window().setInterval(Ctl::ElapsedTimer, 100);
-    form->window().setValue(Ctl::ProgressBar2, 40);
-    form->window().FlashFailure(u"Unable to find the file specified.");
-    EXPECT_EQ(pauser.looks, flashLooks(u"Unable to find the file specified."));
-    EXPECT_EQ(text("Status"), "Ready.");
-    EXPECT_EQ(LookPauser::colourOf(get("StatusBox")->palette().color(QPalette::Window)),
-              Colour::Neutral);
-    EXPECT_EQ(LookPauser::colourOf(status->palette().color(QPalette::WindowText)), Colour::Dark);
-    EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
-    EXPECT_FALSE(form->findChild<QTimer*>(QStringLiteral("ElapsedTimer"))->isActive());
 }
 
 // The real hold runs the event loop, so pass 0 ms and let the events posted beforehand

@@ -11,15 +11,10 @@
 #include "window/RecoveryDialog.h"
 
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace vornal::test {
 namespace {
@@ -217,46 +212,25 @@ TEST_F(FormFixture, TheExitCommandSavesTheFolderAndEndsTheProcess) {
 
 // The program itself, ended as a logout ends every process.
 TEST_F(FormFixture, SigtermRunsTheExitCommandInTheRealProgram) {
-    std::vector<std::string> env{"VORNAL_HOME=" + home.path(),
-                                 "XDG_CONFIG_HOME=" + drive.file("config"), // a first run
-                                 "QT_QPA_PLATFORM=offscreen"};
-    for (char** e = environ; *e != nullptr; ++e) {
-        env.emplace_back(*e);
-    }
-    std::vector<char*> envp;
-    for (auto& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-    const std::string program = VORNAL_GUI_PATH;
-    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (::chdir(drive.path().c_str()) != 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0) {
-            _exit(126);
-        }
-        ::execve(program.c_str(), argv, envp.data());
-        _exit(127);
-    }
-    ASSERT_GT(pid, 0);
-    int status = 0;
-    const auto waitFor = [](const std::function<bool()>& done) {
-        bool ok = false;
-        for (int i = 0; i < 2000 && !(ok = done()); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return ok;
-    };
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VORNAL_HOME"), QString::fromStdString(home.path()));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(drive.file("config")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(QString::fromStdString(drive.path()));
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.start(QStringLiteral(VORNAL_GUI_PATH), {});
     // The first run writes this after the program has begun to listen for the signal.
-    EXPECT_TRUE(waitFor([&] { return fileExists(home.file("text/about.txt")); }));
-    ::kill(pid, SIGTERM);
-    if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return fileExists(home.file("text/about.txt")); }, 20000));
+    program.terminate(); // SIGTERM
+    if (!program.waitForFinished(20000)) {
+        program.kill();
+        program.waitForFinished();
         FAIL() << "the program did not end";
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(readFile(home.file("prevdir.tmp")), fs::canonical(drive.path()).string() + "\r\n");
 }
 
