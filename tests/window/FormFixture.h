@@ -147,16 +147,8 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    QString text(const char* name) {
-        QObject* o = form->findChild<QObject*>(QLatin1String(name));
-        if (auto* label = qobject_cast<QLabel*>(o)) {
-            return label->text();
-        }
-        if (auto* edit = qobject_cast<QLineEdit*>(o)) {
-            return edit->text();
-        }
-        return qobject_cast<QAbstractButton*>(o)->text();
-    }
+    // What a label, a box or a button shows.
+    QString text(const char* name) { return get<QObject>(name)->property("text").toString(); }
     bool checked(const char* option) { return get<QRadioButton>(option)->isChecked(); }
     DirListBox* dirList() { return get<DirListBox>("DirList"); }
     FileListBox* fileList() { return get<FileListBox>("FileList"); }

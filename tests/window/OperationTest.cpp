@@ -61,8 +61,12 @@ protected:
     }
 };
 
-TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
-    pick("attack at dawn");
+// The path and keys typed or filled by a screen reader through their editable text, the
+// direction set with the option's toggle action: the run sees what the boxes then read.
+TEST_F(RunFromWindow, EnterEncryptsTheTypedFileAndDecryptsItBack) {
+    writeFile(target, "attack at dawn");
+    load();
+    editable("filepath").insertText(0, QString::fromStdString(target));
     typeKeys(QStringLiteral("k3y"));
     enter();
     const std::string encrypted = readFile(target);
@@ -73,54 +77,31 @@ TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
     EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
     expectIdleAndUsable("Encrypt!");
 
-    choose("decryption");
-    typeKeys(QStringLiteral("k3y"));
+    toggle("decryption");
+    EXPECT_EQ(text("Label3"), "Enter path of file to decrypt:");
+    editable("txtPass2").replaceText(0, 3, QStringLiteral("other"));
     enter("txtPass1");
+    EXPECT_EQ(pauser.looks.back().message, u"Encryption keys mismatch. Please re-enter both keys.");
+    EXPECT_EQ(readFile(target), encrypted);
+    editable("txtPass2").replaceText(0, 5, QStringLiteral("k3y"));
+    pauser.looks.clear();
+    click("btnSTART");
     EXPECT_EQ(readFile(target), "attack at dawn");
+    EXPECT_EQ(pauser.looks,
+              std::vector<RecordingWindow::Look>{successLook(u"File successfully Decrypted.")});
     expectIdleAndUsable("Decrypt!");
     const std::string rows = logText(); // the window's runs write the program's log
-    EXPECT_LT(rows.find("Encrypting"), rows.find("Decrypting"));
     EXPECT_NE(rows.find("Decrypting"), std::string::npos);
+    EXPECT_LT(rows.find("Encrypting"), rows.find("Decrypting"));
     EXPECT_TRUE(messages.boxes.empty());
 
     // The string box, its result shown where the text was.
+    toggle("encryption");
     choose("optString");
-    choose("encryption");
     auto* box = get<QPlainTextEdit>("stringpath");
     box->setPlainText(QStringLiteral("Grüße, world"));
-    typeKeys(QStringLiteral("pw"));
     click("btnSTART");
-    EXPECT_EQ(box->toPlainText().toStdU16String(), modAES::EncryptString(u"Grüße, world", u"pw"));
-    choose("decryption");
-    typeKeys(QStringLiteral("pw"));
-    enter();
-    EXPECT_EQ(box->toPlainText(), QStringLiteral("Grüße, world"));
-    expectIdleAndUsable("Decrypt!");
-}
-
-// A screen reader fills the boxes through their editable text and sets the direction with
-// the option's toggle action; the run sees what the boxes then read.
-TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathTheKeysAndTheDirection) {
-    writeFile(target, "attack at dawn");
-    load();
-    editable("filepath").insertText(0, QString::fromStdString(target));
-    toggle("decryption");
-    EXPECT_EQ(text("btnSTART"), "Decrypt!");
-    EXPECT_EQ(text("Label3"), "Enter path of file to decrypt:");
-    typeKeys(QStringLiteral("k3y"));
-    enter();
-    EXPECT_EQ(pauser.looks, flashLooks(u"File Not Encrypted with Vornal, Cannot Decrypt"));
-    EXPECT_EQ(readFile(target), "attack at dawn");
-    toggle("encryption");
-    EXPECT_EQ(text("btnSTART"), "Encrypt!");
-    editable("txtPass2").replaceText(0, 3, QStringLiteral("other"));
-    enter();
-    EXPECT_EQ(pauser.looks.back().message, u"Encryption keys mismatch. Please re-enter both keys.");
-    EXPECT_EQ(readFile(target), "attack at dawn");
-    editable("txtPass1").replaceText(0, 3, QStringLiteral("other"));
-    click("btnSTART");
-    EXPECT_TRUE(readFile(target).ends_with(kMarkerLine));
-    expectIdleAndUsable("Encrypt!");
+    EXPECT_EQ(box->toPlainText().toStdU16String(), modAES::EncryptString(u"Grüße, world", u"k3y"));
 }
 
 // Each key in the confirmation box moves the meter by 4 and Backspace back, not below 4,

@@ -112,15 +112,6 @@ TEST_F(StartCommand, AFileRunShowsItsProgressThenSuccessAndGivesTheWindowBack) {
     EXPECT_EQ(window.text(Ctl::labelFileSize), fileSizeText(readFile(target).size()));
     EXPECT_EQ(window.text(Ctl::btnSTART), u"Encrypt!"); // "Cancel" during the run
     EXPECT_FALSE(window.enabled(Ctl::ElapsedTimer));
-
-    decryptionSelected();
-    forget();
-    start();
-    EXPECT_THAT(bar, ElementsAre("0", "max 100", "30", "max 23", "3", "8", "0", "0"));
-    EXPECT_THAT(window.looks, ElementsAre(successLook(u"File successfully Decrypted.")));
-    EXPECT_EQ(window.text(Ctl::labelFileSize), u"File size: 7 bytes");
-    EXPECT_EQ(window.text(Ctl::btnSTART), u"Decrypt!");
-    EXPECT_TRUE(state.ElapsedStopped);
 }
 
 TEST_F(StartCommand, KeysMissingOrNotConfirmedAreRefusedInEachDirectionsWords) {
