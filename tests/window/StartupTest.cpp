@@ -74,33 +74,6 @@ TEST_F(FirstRun, MakesTheFoldersAndWritesTheFilesInOrderOnlyOnce) {
     EXPECT_EQ(stored().value(QStringLiteral("SETTINGS/RUN")).toString(), "1");
 }
 
-// The first line of prevdir.tmp, when that folder is there; else the current folder,
-// without a message.
-TEST_F(FormFixture, TheListsStartOnTheSavedFolderWhenItIsThere) {
-    fs::create_directory(drive.file("saved"));
-    const std::string here = QDir::currentPath().toStdString();
-    const struct {
-        std::optional<std::string> saved;
-        std::string folder, root;
-    } cases[] = {
-        {drive.file("saved") + "\r\nsecond line\r\n", drive.file("saved"), drive.path()},
-        {std::nullopt, here, "/"},
-        {drive.file("deleted") + "\r\n", here, "/"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.saved.value_or("none"));
-        fs::remove(home.file("prevdir.tmp"));
-        if (c.saved) {
-            writeFile(home.file("prevdir.tmp"), *c.saved);
-        }
-        load();
-        EXPECT_EQ(dirList()->path().toStdString(), c.folder);
-        EXPECT_EQ(fileList()->path().toStdString(), c.folder);
-        EXPECT_EQ(driveList()->currentDrive()->root, c.root);
-        EXPECT_TRUE(pauser.looks.empty() && messages.boxes.empty());
-    }
-}
-
 // The switch form's letter, in either case, or for a path alone (what a file manager
 // passes, maybe split at its blanks) the file's own content, chooses the direction; any
 // other letter keeps it. A path that names no file (one to three characters give an empty
@@ -179,26 +152,43 @@ TEST_F(FormFixture, RunsThatWereInterruptedAreOfferedAtStartUpAndPutBack) {
         dialog->findChild<QListWidget*>()->item(0)->text().endsWith(QStringLiteral(": put back")));
 }
 
-// The hidden Exit button, a close, the icon's double click: the folder list's folder
-// replaces what prevdir.tmp held, and the process ends, even when it cannot be written.
-TEST_F(FormFixture, TheExitCommandSavesTheFolderAndEndsTheProcess) {
+// The lists start on the first line of prevdir.tmp when that folder is there, else on the
+// current folder, without a message. The hidden Exit button, a close or the icon's double
+// click puts the folder the list then shows in its place and ends the process, even when
+// it cannot be written.
+TEST_F(FormFixture, TheListsStartOnTheFolderSavedAtTheLastExit) {
+    fs::create_directory(drive.file("saved"));
     fs::create_directory(drive.file("work"));
-    const std::function<void()> ways[] = {
-        [this] { click("Command4"); },
-        [this] { form->close(); },
-        [this] {
-            mouse("TitlebarIco", QEvent::MouseButtonDblClick, {3, 3}, Qt::LeftButton,
-                  Qt::LeftButton);
-        },
+    const std::string here = QDir::currentPath().toStdString();
+    const struct {
+        std::optional<std::string> saved;
+        std::string folder, root;
+        std::function<void()> exit;
+    } cases[] = {
+        {drive.file("saved") + "\r\nsecond line\r\n", drive.file("saved"), drive.path(),
+         [this] { click("Command4"); }},
+        {std::nullopt, here, "/", [this] { form->close(); }},
+        {drive.file("deleted/a/folder/name/longer/than/the/one/the/list/shows") + "\r\n", here, "/",
+         [this] {
+             mouse("TitlebarIco", QEvent::MouseButtonDblClick, {3, 3}, Qt::LeftButton,
+                   Qt::LeftButton);
+         }},
     };
-    for (const auto& way : ways) {
-        writeFile(home.file("prevdir.tmp"), "/a/folder/name/longer/than/that/of/any/temporary/"
-                                            "folder/the/test/is/given\r\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved.value_or("none"));
+        fs::remove(home.file("prevdir.tmp"));
+        if (c.saved) {
+            writeFile(home.file("prevdir.tmp"), *c.saved);
+        }
         processExit.calls = 0;
         load();
+        EXPECT_EQ(dirList()->path().toStdString(), c.folder);
+        EXPECT_EQ(fileList()->path().toStdString(), c.folder);
+        EXPECT_EQ(driveList()->currentDrive()->root, c.root);
+        EXPECT_TRUE(pauser.looks.empty() && messages.boxes.empty());
         dirList()->setPath(QString::fromStdString(drive.file("work")),
                            QString::fromStdString(drive.path()));
-        way();
+        c.exit();
         EXPECT_EQ(readFile(home.file("prevdir.tmp")), drive.file("work") + "\r\n");
         EXPECT_EQ(processExit.calls, 1);
     }
