@@ -61,7 +61,7 @@ protected:
     Picture picture(const char* name) { return get<ImageElement>(name)->picture(); }
 };
 
-// On the screen: frameless, the caption not cut short, a title-bar button and a control in
+// On the screen: frameless, centred, the caption not cut short, a title-bar button and a control in
 // a frame in a frame at their design places.
 TEST_F(TitleBar, TheWindowShowsItsDesignOnTheScreen) {
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
@@ -71,6 +71,8 @@ TEST_F(TitleBar, TheWindowShowsItsDesignOnTheScreen) {
     const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
     const auto px = [dpi](double twips) { return twipsToPixels(twips, dpi); };
     EXPECT_EQ(form->width(), px(9620));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(form->geometry().center().y() - screen.center().y()), 1); // centred
     EXPECT_EQ(get("Image2")->pos(), QPoint(px(9190), px(75)));
     EXPECT_EQ(get("pgKey")->parentWidget()->objectName(), "LevelFrame");
     EXPECT_EQ(get("pgKey")->geometry(),
