@@ -148,29 +148,43 @@ TEST_F(StartCommand, KeysMissingOrNotConfirmedAreRefusedInEachDirectionsWords) {
     EXPECT_EQ(readFile(target), "plain");
 }
 
-// Refused in the probe (FileData) or after it: a flash, a box, or nothing, as each
-// always was; the size shown is that of the file unless the run could not claim it.
-TEST_F(StartCommand, RefusalsAreToldInTheProgramsWords) {
+// Refused in the probe (FileData) or after it, or failing once the backup is made: flashes
+// (a failed run's warning, then where the original is only when it could not be put back),
+// a box, or nothing, as each always was; the size shown is that of the file unless the run
+// could not claim it.
+TEST_F(StartCommand, RefusalsAndFailuresAreToldInTheProgramsWords) {
     const std::string encrypted =
         utf16ToUtf8(modAES::EncryptString(u"x", u"k")) + ":\r" + std::string(kMarkerLine);
-    enum Arrange { None, ReadsFail, AnotherRun, WrongKey };
+    const std::u16string warning =
+        u"WARNING: " + numberAndText(RunError::fromErrno(ENOSPC)) + u" while performing operation.";
+    const std::u16string kept =
+        u"The original file is kept in " + utf8ToUtf16(target).value() + u".bak.";
+    enum Arrange { None, ReadsFail, AnotherRun, WrongKey, WriteFails, PutBackFails };
     const struct {
         std::string typed, content;
         Direction direction;
         Arrange arrange;
-        std::u16string flashed, box; // empty: none
+        std::vector<std::u16string> flashed;
+        std::u16string box; // empty: none
         bool focus, sizeShown;
     } cases[] = {
-        {"   ", "", Direction::Encrypt, None, kNoPathMessage, u"", false, false},
-        {dir.file("missing"), "", Direction::Encrypt, None, kNotFoundMessage, u"", true, false},
-        {target, "words", Direction::Encrypt, ReadsFail, kUnreadableMessage, u"", false, true},
-        {target, "words", Direction::Encrypt, AnotherRun, kBusyMessage, u"", false, false},
-        {" " + target + " ", encrypted, Direction::Encrypt, None, kAlreadyEncryptedMessage, u"",
-         false, true},
-        {target, "", Direction::Encrypt, None, u"", u"", false, true},
-        {target, encrypted, Direction::Decrypt, WrongKey, u"", kInvalidPasswordMessage, false,
+        {"   ", "", Direction::Encrypt, None, {kNoPathMessage}, u"", false, false},
+        {dir.file("missing"), "", Direction::Encrypt, None, {kNotFoundMessage}, u"", true, false},
+        {target, "words", Direction::Encrypt, ReadsFail, {kUnreadableMessage}, u"", false, true},
+        {target, "words", Direction::Encrypt, AnotherRun, {kBusyMessage}, u"", false, false},
+        {" " + target + " ",
+         encrypted,
+         Direction::Encrypt,
+         None,
+         {kAlreadyEncryptedMessage},
+         u"",
+         false,
          true},
-        {target, "\n" + encrypted, Direction::Decrypt, None, kDamagedMessage, u"", false, true},
+        {target, "", Direction::Encrypt, None, {}, u"", false, true},
+        {target, encrypted, Direction::Decrypt, WrongKey, {}, kInvalidPasswordMessage, false, true},
+        {target, "\n" + encrypted, Direction::Decrypt, None, {kDamagedMessage}, u"", false, true},
+        {target, "words", Direction::Encrypt, WriteFails, {warning}, u"", false, false},
+        {target, encrypted, Direction::Decrypt, PutBackFails, {warning, kept}, u"", false, false},
     };
     for (const auto& c : cases) {
         writeFile(target, c.content);
@@ -178,18 +192,24 @@ TEST_F(StartCommand, RefusalsAreToldInTheProgramsWords) {
         keys(c.arrange == WrongKey ? u"wrong" : u"k");
         window.setText(Ctl::labelFileSize, u"File size:");
         window.focusChanges.clear();
+        files.failWrite = c.arrange >= WriteFails ? files.writes + 1 : 0;
         files.beforeCall = [&](std::size_t, const std::string& call) {
-            if (c.arrange == ReadsFail && call.rfind("openRead", 0) == 0) {
+            if ((c.arrange == ReadsFail && call.rfind("openRead", 0) == 0) ||
+                (c.arrange == PutBackFails && call.rfind("copyOver", 0) == 0)) {
                 throw RunError::fromErrno(EIO);
             }
         };
         const auto otherRun = c.arrange == AnotherRun ? files.lockForRun(target) : nullptr;
         run(c.direction);
         files.beforeCall = nullptr;
+        std::filesystem::remove(target + ".bak"); // the copy a failed run kept
         const auto what = std::to_string(&c - cases);
-        EXPECT_EQ(window.looks,
-                  c.flashed.empty() ? std::vector<RecordingWindow::Look>{} : flashLooks(c.flashed))
-            << what;
+        std::vector<RecordingWindow::Look> looks;
+        for (const auto& message : c.flashed) {
+            const auto flash = flashLooks(message);
+            looks.insert(looks.end(), flash.begin(), flash.end());
+        }
+        EXPECT_EQ(window.looks, looks) << what;
         ASSERT_EQ(window.messages.boxes.size(), c.box.empty() ? 0u : 1u) << what;
         EXPECT_TRUE(c.box.empty() || (window.messages.boxes[0].prompt == c.box &&
                                       window.messages.boxes[0].title == u"Error"));
@@ -197,43 +217,10 @@ TEST_F(StartCommand, RefusalsAreToldInTheProgramsWords) {
             << what;
         EXPECT_EQ(window.text(Ctl::labelFileSize) != u"File size:", c.sizeShown) << what;
         EXPECT_EQ(window.text(Ctl::Status), u"Ready.") << what;
+        EXPECT_TRUE(c.arrange < WriteFails || window.value(Ctl::ProgressBar2) == 0) << what;
         EXPECT_EQ(window.pointer(), Pointer::Default) << what;
     }
     EXPECT_EQ(state.CurrentPath, utf8ToUtf16(target).value()); // the blanks around it gone
-}
-
-// The error path: a warning in the system's words, then, only when the original could not
-// be put back, where it is.
-TEST_F(StartCommand, AFailureAfterTheBackupWarnsAndSaysWhereTheOriginalIsOnlyWhenNotPutBack) {
-    const std::u16string warning =
-        u"WARNING: " + numberAndText(RunError::fromErrno(ENOSPC)) + u" while performing operation.";
-    for (const auto& [direction, putBackFails] :
-         {std::pair{Direction::Encrypt, false}, std::pair{Direction::Decrypt, true}}) {
-        writeFile(target, direction == Direction::Encrypt
-                              ? "plain words"
-                              : utf16ToUtf8(modAES::EncryptString(u"x", u"k")) + ":\r" +
-                                    std::string(kMarkerLine));
-        selectFile(target);
-        keys(u"k");
-        files.failWrite = files.writes + 1;
-        files.beforeCall = [putBackFails](std::size_t, const std::string& call) {
-            if (putBackFails && call.rfind("copyOver", 0) == 0) {
-                throw RunError::fromErrno(EIO);
-            }
-        };
-        run(direction);
-        files.beforeCall = nullptr;
-        std::vector<RecordingWindow::Look> expected = flashLooks(warning);
-        if (putBackFails) {
-            const auto kept = flashLooks(u"The original file is kept in " +
-                                         utf8ToUtf16(target).value() + u".bak.");
-            expected.insert(expected.end(), kept.begin(), kept.end());
-        }
-        EXPECT_EQ(window.looks, expected);
-        EXPECT_EQ(window.value(Ctl::ProgressBar2), 0);
-        EXPECT_EQ(window.pointer(), Pointer::Default);
-        std::filesystem::remove(target + ".bak"); // the copy the failed run kept
-    }
 }
 
 // Stopped before the backup or once the file is being written, the operation ends at
