@@ -4,7 +4,7 @@
 #include "platform/Drives.h"
 #include "platform/ProcessExit.h"
 #include "platform/RunError.h"
-#include "platform/SettingsStore.h"
+#include "platform/qt/QtSettingsStore.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingMessages.h"
@@ -24,28 +24,16 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace vornal::test {
-
-class MemorySettings : public SettingsStore {
-public:
-    std::string read(const std::string& a, const std::string& s, const std::string& k) override {
-        return values[a + "/" + s + "/" + k];
-    }
-    void write(const std::string& a, const std::string& s, const std::string& k,
-               const std::string& value) override {
-        values[a + "/" + s + "/" + k] = value;
-    }
-    std::map<std::string, std::string> values;
-};
 
 class ListedDrives : public DriveSource {
 public:
@@ -113,7 +101,8 @@ protected:
     TempDir home;  // the program folder
     TempDir drive; // the files the user picks from
     WindowFiles files;
-    MemorySettings settings;
+    TempDir config; // the settings, in a folder of the test's own
+    QtSettingsStore settings;
     ListedDrives drives;
     RecordingMessages messages;
     LookPauser pauser;
@@ -122,17 +111,20 @@ protected:
     HtmlLog log{files, clock, home.file("log.html")};
     EngineOptions engine;
     std::vector<std::string> firstRunSteps;
-    SettingsStore* settingsStore = &settings;
     std::unique_ptr<frmVornal> form;
 
-    FormFixture() { drives.list = {{"/", ""}, {drive.path(), "WORK"}}; }
+    FormFixture() {
+        drives.list = {{"/", ""}, {drive.path(), "WORK"}};
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(config.path()));
+    }
 
     // Starts the window with these arguments after the program name.
     frmVornal& loadWith(const std::vector<std::u16string>& arguments,
                         ToolServices* tools = nullptr) {
         form.reset();
         form = std::make_unique<frmVornal>(
-            FormServices{files, *settingsStore, drives, messages, pauser, processExit, log,
+            FormServices{files, settings, drives, messages, pauser, processExit, log,
                          FirstRunSteps{[this] { firstRunSteps.push_back("readme"); },
                                        [this] { firstRunSteps.push_back("about"); }},
                          home.path(), tools, engine});

@@ -5,7 +5,6 @@
 #include "operations/FileFormat.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RunJournal.h"
-#include "platform/qt/QtSettingsStore.h"
 #include "tests/window/FormFixture.h"
 #include "window/FileDisplay.h"
 #include "window/RecoveryDialog.h"
@@ -13,7 +12,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <filesystem>
 
 namespace vornal::test {
@@ -21,26 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The real settings store, in a folder of the test's own.
-class FirstRun : public FormFixture {
-protected:
-    TempDir config;
-    QtSettingsStore store;
-
-    FirstRun() {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                           QString::fromStdString(config.path()));
-        settingsStore = &store;
-    }
-    static QSettings stored() {
-        return {QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Vornal Encryption")};
-    }
-};
-
 // The program folder is made with its folders (none there yet, or some), the readme before
 // the about file, silently; the next start does none of it. A folder that cannot be made
 // and a step that fails are skipped.
-TEST_F(FirstRun, MakesTheFoldersAndWritesTheFilesInOrderOnlyOnce) {
+TEST_F(FormFixture, TheFirstRunMakesTheFoldersAndWritesTheFilesInOrderOnlyOnce) {
+    const auto stored = [] {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope,
+                         QStringLiteral("Vornal Encryption"));
+    };
     for (const bool logThere : {false, true}) {
         SCOPED_TRACE(logThere);
         fs::remove_all(home.path());
@@ -67,7 +53,7 @@ TEST_F(FirstRun, MakesTheFoldersAndWritesTheFilesInOrderOnlyOnce) {
     files.failFolders.insert(home.file("log"));
     const FirstRunSteps steps{[] { throw RunError::fromErrno(ENOSPC); },
                               [this] { firstRunSteps.push_back("about"); }};
-    EXPECT_TRUE(runFirstStart(store, files, home.path(), steps));
+    EXPECT_TRUE(runFirstStart(settings, files, home.path(), steps));
     EXPECT_FALSE(fs::exists(home.file("log")));
     EXPECT_TRUE(fs::is_directory(home.file("text")));
     EXPECT_EQ(firstRunSteps, std::vector<std::string>{"about"});
