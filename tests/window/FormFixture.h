@@ -47,24 +47,17 @@ public:
     int calls = 0;
 };
 
-// The real file system, with files that refuse to open for writing (as a locked file
-// would, which root cannot make) and folders that cannot be made.
+// The real file system, with files that refuse to open for writing, as a locked file
+// would, which root cannot make.
 class WindowFiles : public FaultyFileSystem {
 public:
     std::set<std::string> denied;
-    std::set<std::string> failFolders;
 
     std::uint64_t sizeOpenForReadWrite(const std::string& path) override {
         if (denied.count(path) != 0) {
             throw RunError::fromErrno(EACCES);
         }
         return FaultyFileSystem::sizeOpenForReadWrite(path);
-    }
-    void createDirectory(const std::string& path) override {
-        if (failFolders.count(path) != 0) {
-            throw RunError::fromErrno(EACCES);
-        }
-        FaultyFileSystem::createDirectory(path);
     }
 };
 

@@ -50,7 +50,11 @@ TEST_F(FormFixture, TheFirstRunMakesTheFoldersAndWritesTheFilesInOrderOnlyOnce) 
     form.reset();
     stored().clear();
     fs::remove_all(home.path());
-    files.failFolders.insert(home.file("log"));
+    files.beforeCall = [this](std::size_t, const std::string& call) {
+        if (call == "createDirectory " + home.file("log")) {
+            throw RunError::fromErrno(EACCES);
+        }
+    };
     const FirstRunSteps steps{[] { throw RunError::fromErrno(ENOSPC); },
                               [this] { firstRunSteps.push_back("about"); }};
     EXPECT_TRUE(runFirstStart(settings, files, home.path(), steps));
