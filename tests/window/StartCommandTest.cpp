@@ -60,11 +60,6 @@ protected:
         ASSERT_EQ(truncate(target.c_str(), static_cast<off_t>(size)), 0);
         selectFile(target);
     }
-    void decryptionSelected() {
-        window.setValue(Ctl::encryption, 0);
-        window.setValue(Ctl::decryption, 1);
-        window.setText(Ctl::btnSTART, u"Decrypt!");
-    }
     void forget() {
         bar.clear();
         events.clear();
@@ -78,9 +73,6 @@ protected:
     void run(Direction direction) {
         forget();
         direction == Direction::Encrypt ? EncryptCurrent(ctx) : DecryptCurrent(ctx);
-    }
-    [[nodiscard]] std::u16string quoted() const {
-        return u"\"" + window.text(Ctl::filepath) + u"\"";
     }
 
 private:
@@ -140,7 +132,8 @@ TEST_F(StartCommand, KeysMissingOrNotConfirmedAreRefusedInEachDirectionsWords) {
             EXPECT_EQ(window.looks, flashLooks(c.message));
             const std::u16string what =
                 c.direction == Direction::Encrypt ? u"Encrypting " : u"Decrypting ";
-            EXPECT_THAT(log.rows, ElementsAre(Row{what + quoted(), c.status}));
+            EXPECT_THAT(log.rows, ElementsAre(Row{what + u"\"" + window.text(Ctl::filepath) + u"\"",
+                                                  c.status}));
             EXPECT_EQ(window.value(Ctl::ProgressBar2), 0);
             EXPECT_EQ(window.pointer(), Pointer::Default);
         }
@@ -307,7 +300,8 @@ TEST_F(StartCommand, OnlyEncryptingInputsFromTheThresholdUpAsksFirst) {
 
     sparseFile(kLargeInput + 10);
     state.FileMode = true;
-    decryptionSelected();
+    window.setValue(Ctl::encryption, 0);
+    window.setValue(Ctl::decryption, 1);
     start();
     EXPECT_EQ(window.messages.boxes.size(), 2u); // decryption never asks
     EXPECT_EQ(window.looks.back().message, u"File Not Encrypted with Vornal, Cannot Decrypt");
