@@ -135,5 +135,36 @@ TEST_F(TitleBar, ThePicturesFollowThePointerAndTheLeftButtonDrags) {
     EXPECT_EQ(picture("Image3"), pictures::minimiseNormal());
 }
 
+// The window's icon at the theme's sizes. Each look its own picture, drawn at the screen's
+// resolution: at 2x twice the pixels, with detail at the finer grid, not a 1x picture
+// blown up (every 2x2 block one colour).
+TEST_F(TitleBar, EachPictureIsItsOwnAtTheScreensResolution) {
+    const QList<QSize> sizes = form->windowIcon().availableSizes();
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+    const auto image = [](const Picture& p) { return p.pixmap({20, 20}, 1).toImage(); };
+    using Look = ImageButton::Look;
+    for (auto look : {Look::Hot, Look::Pressed, Look::Disabled}) {
+        EXPECT_NE(image(ImageButton::face(look)), image(ImageButton::face(Look::Normal)));
+    }
+    EXPECT_NE(image(pictures::closeHot()), image(pictures::closeNormal()));
+    EXPECT_NE(image(pictures::closePressed()), image(pictures::closeHot()));
+    EXPECT_NE(image(pictures::minimisePressed()), image(pictures::minimiseHot()));
+    for (const Picture& picture : {ImageButton::face(Look::Normal), pictures::closeNormal(),
+                                   pictures::minimiseHot(), pictures::icon()}) {
+        const QImage fine = picture.pixmap(QSize(20, 20), 2.0).toImage();
+        EXPECT_EQ(fine.size(), QSize(40, 40)) << picture.name().toStdString();
+        bool finer = false;
+        for (int y = 0; y < 40 && !finer; y += 2) {
+            for (int x = 0; x < 40 && !finer; x += 2) {
+                finer = fine.pixel(x, y) != fine.pixel(x + 1, y) ||
+                        fine.pixel(x, y) != fine.pixel(x, y + 1);
+            }
+        }
+        EXPECT_TRUE(finer) << picture.name().toStdString();
+    }
+}
+
 } // namespace
 } // namespace vornal::test
