@@ -1,135 +1,116 @@
-// Every control of the window: found by its control name, announced to assistive
-// technology with a role and a name, with its design text and initial state; and the
-// image button control.
-#include "chrome/TitleBarPictures.h"
+// The window's controls as the user meets them: what assistive technology is told, the
+// options and the boxes they show, the status panel and its hold, and the tool buttons.
+#include "log/OperationLog.h"
+#include "platform/Environment.h"
+#include "platform/Launcher.h"
+#include "tests/support/RecordingShell.h"
 #include "tests/window/FormFixture.h"
+#include "tools/DesktopHandlers.h"
+#include "tools/modSysInfo.h"
+#include "window/Pauser.h"
 
-#include <QAccessible>
-#include <QSignalSpy>
+#include <QKeyEvent>
 
 namespace vornal::test {
 namespace {
 
-struct Expected {
-    const char* name;
-    QAccessible::Role role;
-    const char* spoken; // what a screen reader says; nullptr: the current entry
-};
-
-const Expected kControls[] = {
-    {"Frame1", QAccessible::Grouping, "File Select"},
-    {"DriveList", QAccessible::ComboBox, nullptr},
-    {"DirList", QAccessible::Tree, "Folders"},
-    {"FileList", QAccessible::List, "Files"},
-    {"Frame2", QAccessible::Grouping, "Vornal Settings"},
-    {"Label6", QAccessible::StaticText, "Vornal Encryption"},
-    {"Label3", QAccessible::StaticText, "Enter path of file to encrypt:"},
-    {"filepath", QAccessible::EditableText, "Enter path of file to encrypt:"},
-    {"stringpath", QAccessible::EditableText, "Enter path of file to encrypt"},
-    {"view_file", QAccessible::Button, "View File"},
-    {"labelFileSize", QAccessible::StaticText, "File size:"},
-    {"Frame4", QAccessible::Grouping, "Source"},
-    {"optFile", QAccessible::RadioButton, "File"},
-    {"optString", QAccessible::RadioButton, "String"},
-    {"Frame3", QAccessible::Grouping, "Direction"},
-    {"encryption", QAccessible::RadioButton, "Encryption"},
-    {"decryption", QAccessible::RadioButton, "Decryption"},
-    {"Label4", QAccessible::StaticText, "Enter encryption key:"},
-    {"txtPass1", QAccessible::EditableText, "Enter encryption key:"},
-    {"Label8", QAccessible::StaticText, "Re-enter encryption key:"},
-    {"txtPass2", QAccessible::EditableText, "Re-enter encryption key:"},
-    {"LevelFrame", QAccessible::Grouping, "Encryption Key Strength"},
-    {"pgKey", QAccessible::ProgressBar, "Encryption key strength"},
-    {"Label5", QAccessible::StaticText, "Low"},
-    {"Label9", QAccessible::StaticText, "Average"},
-    {"Label11", QAccessible::StaticText, "High"},
-    {"btnHelp", QAccessible::Button, "System Info"},
-    {"btnViewHistory", QAccessible::Button, "View History"},
-    {"btnAbout", QAccessible::Button, "Help"},
-    {"btnClearHis", QAccessible::Button, "Clear History"},
-    {"btnSTART", QAccessible::Button, "Encrypt!"},
-    {"Command4", QAccessible::Button, "Exit"},
-    {"indication_frame", QAccessible::Grouping, "Encryption Progress Indication Panel"},
-    {"Label2", QAccessible::StaticText, "Total crypto progress"},
-    {"ProgressBar2", QAccessible::ProgressBar, "Total crypto progress"},
-    {"StatusBox", QAccessible::Client, "Status panel"},
-    {"Status", QAccessible::StaticText, "Ready."},
-    {"Image1", QAccessible::Graphic, "Title bar"},
-    {"Image2", QAccessible::Button, "Close"},
-    {"Image3", QAccessible::Button, "Minimise"},
-    {"TitlebarIco", QAccessible::Graphic, "Vornal Encryption icon"},
-    {"Label7", QAccessible::StaticText, "Vornal Encryption (v2.5a)"},
-    {"Image8", QAccessible::Graphic, "Window header"},
-    {"Image5", QAccessible::Graphic, "Minimise, pressed picture"},
-    {"Image6", QAccessible::Graphic, "Close, pressed picture"},
-    {"Image7", QAccessible::Graphic, "Picture exchange"},
-    {"Image9", QAccessible::Graphic, "Minimise, hot picture"},
-    {"Image10", QAccessible::Graphic, "Close, hot picture"},
-};
-
 class Controls : public FormFixture {
 protected:
     Controls() { load(); }
-    QString spoken(const char* name) {
-        return QAccessible::queryAccessibleInterface(get(name))->text(QAccessible::Name);
-    }
+    bool shown(const char* name) { return get(name)->isVisibleTo(form.get()); }
 };
 
-TEST_F(Controls, EveryControlHasItsRoleAndASpokenName) {
-    for (const Expected& e : kControls) {
-        QWidget* w = form->findChild<QWidget*>(QLatin1String(e.name));
-        ASSERT_NE(w, nullptr) << e.name;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(a, nullptr) << e.name;
-        EXPECT_EQ(a->role(), e.role) << e.name;
-        if (e.spoken != nullptr) {
-            EXPECT_EQ(a->text(QAccessible::Name).toStdString(), e.spoken) << e.name;
-        } else {
-            EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << e.name;
-            EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << e.name;
+// Every control on the screen has a spoken name; the home-made ones their roles too.
+TEST_F(Controls, AssistiveTechnologyIsToldTheRoleAndNameOfEachControl) {
+    const auto spoken = [](QObject* o) {
+        return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name).toStdString();
+    };
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith(QStringLiteral("qt_")) &&
+            w->isVisibleTo(form.get())) {
+            EXPECT_NE(spoken(w), "") << w->objectName().toStdString();
         }
     }
-    // The window itself, and the timer, which is no widget.
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(form.get())->text(QAccessible::Name),
-              "Vornal Encryption (v2.5a)");
-    EXPECT_NE(form->findChild<QTimer*>(QStringLiteral("ElapsedTimer")), nullptr);
-    // The string box is named after the current prompt.
-    get<QRadioButton>("optString")->click();
-    EXPECT_EQ(spoken("stringpath"), "Enter string to encrypt");
+    const struct {
+        const char* name;
+        QAccessible::Role role;
+        const char* spoken;
+    } cases[] = {
+        {"txtPass2", QAccessible::EditableText, "Re-enter encryption key:"},
+        {"Image2", QAccessible::Button, "Close"},
+        {"TitlebarIco", QAccessible::Graphic, "Vornal Encryption icon"},
+        {"StatusBox", QAccessible::Client, "Status panel"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(get(c.name))->role(), c.role) << c.name;
+        EXPECT_EQ(spoken(get(c.name)), c.spoken) << c.name;
+    }
+    EXPECT_EQ(spoken(form.get()), "Vornal Encryption (v2.5a)");
+    choose("optString");
+    EXPECT_EQ(spoken(get("stringpath")), "Enter string to encrypt");
 }
 
-TEST_F(Controls, DesignTextsAndInitialState) {
-    EXPECT_EQ(get<QGroupBox>("Frame1")->title(), " File Select: ");
-    EXPECT_EQ(get<QGroupBox>("Frame2")->title(), "Vornal Settings ");
-    EXPECT_EQ(get<QGroupBox>("indication_frame")->title(), "Encryption Progress Indication Panel ");
-    EXPECT_EQ(get<QGroupBox>("LevelFrame")->title(), " Encryption Key Strength");
-    EXPECT_EQ(get<QGroupBox>("Frame3")->title(), "");
-    for (const char* hidden :
-         {"stringpath", "Command4", "Image5", "Image6", "Image7", "Image9", "Image10"}) {
-        EXPECT_FALSE(get(hidden)->isVisibleTo(form.get())) << hidden;
-    }
-    EXPECT_TRUE(get<ImageElement>("Image7")->picture().isNull());
-    EXPECT_TRUE(get<ImageElement>("Image8")->picture().isNull());
+// The key boxes hide the key and take 100 characters; typing in the string box stops at
+// 10,000.
+TEST_F(Controls, TheBoxesKeepTheirLimits) {
     for (const char* box : {"txtPass1", "txtPass2"}) {
-        auto* edit = get<QLineEdit>(box);
-        EXPECT_EQ(edit->echoMode(), QLineEdit::Password) << box;
-        EXPECT_EQ(edit->maxLength(), 100) << box;
-        EXPECT_EQ(base(box), white()) << box;
+        EXPECT_EQ(get<QLineEdit>(box)->echoMode(), QLineEdit::Password) << box;
+        EXPECT_EQ(get<QLineEdit>(box)->maxLength(), 100) << box;
     }
-    EXPECT_EQ(get<QProgressBar>("pgKey")->value(), 0);
-    EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
-    EXPECT_EQ(get("StatusBox")->palette().color(QPalette::Window), QColor(192, 192, 192));
-    EXPECT_EQ(get<QLabel>("Label6")->font().pointSizeF(), 18);
-    EXPECT_TRUE(get<QLabel>("Label6")->font().bold());
-    EXPECT_EQ(get<QLabel>("Label3")->font().pointSizeF(), 8.25);
-    EXPECT_EQ(get("DriveList")->font().pointSizeF(), 9);
-    EXPECT_EQ(get<QLabel>("Label10")->font().pointSizeF(), 6.75);
-    EXPECT_FALSE(get<QLabel>("Label10")->text().isEmpty());
+    choose("optString");
+    auto* box = get<QPlainTextEdit>("stringpath");
+    box->insertPlainText(QString(9998, QLatin1Char('x')));
+    QTest::keyClicks(box, QStringLiteral("abcd"));
+    EXPECT_TRUE(box->toPlainText().endsWith(QStringLiteral("xab")));
+    EXPECT_EQ(form->window().text(Ctl::stringpath).size(), 10000u);
 }
 
-// The progress bar scaled to the model's maximum, the busy pointer, the buttons' captions
-// and enabled state.
+// Label3, the caption and the boxes follow every combination of the options. String mode
+// empties the path, hides it and greys the lists; the string box keeps its text.
+TEST_F(Controls, TheOptionsChooseTheTextsAndTheBoxesShown) {
+    QTest::keyClicks(get<QLineEdit>("filepath"), QStringLiteral("/tmp/a.txt"));
+    const struct {
+        const char *source, *direction, *label, *path;
+    } cases[] = {
+        {"optFile", "decryption", "Enter path of file to decrypt:", "/tmp/a.txt"},
+        {"optString", "decryption", "Enter string to decrypt:", ""},
+        {"optString", "encryption", "Enter string to encrypt:", ""},
+        {"optFile", "encryption", "Enter path of file to encrypt:", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        choose(c.source);
+        choose(c.direction);
+        const bool file = std::string(c.source) == "optFile";
+        EXPECT_EQ(text("Label3"), c.label);
+        EXPECT_EQ(text("btnSTART"),
+                  std::string(c.direction) == "encryption" ? "Encrypt!" : "Decrypt!");
+        EXPECT_EQ(text("filepath"), c.path);
+        EXPECT_EQ(form->window().text(Ctl::filepath), QString(c.path).toStdU16String());
+        EXPECT_EQ(form->state().FileMode, file);
+        for (const char* name :
+             {"filepath", "view_file", "labelFileSize", "DriveList", "DirList", "FileList"}) {
+            EXPECT_EQ(shown(name) && get(name)->isEnabled(), file) << name;
+        }
+        EXPECT_EQ(shown("stringpath"), !file);
+        EXPECT_EQ(get("FileList")->palette().color(QPalette::Base),
+                  ControlMirror::colour(file ? Colour::Light : Colour::ButtonFace));
+        if (!file) {
+            QTest::keyClicks(get<QPlainTextEdit>("stringpath"), QStringLiteral("ab"));
+        }
+    }
+    choose("optString");
+    EXPECT_EQ(get<QPlainTextEdit>("stringpath")->toPlainText(), "abab");
+    EXPECT_EQ(form->window().text(Ctl::stringpath), u"abab");
+}
+
+// The progress bar scaled to the model's maximum, the busy pointer, a status text not cut
+// short, and a disabled image button that ignores clicks.
 TEST_F(Controls, TheModelReachesTheWidgets) {
+    form->window().SetStatus(u"A much longer status text than the panel started with");
+    auto* status = get<QLabel>("Status");
+    EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
+
     auto* bar = get<QProgressBar>("ProgressBar2");
     form->window().setMax(Ctl::ProgressBar2, 210);
     form->window().setValue(Ctl::ProgressBar2, 105);
@@ -143,56 +124,69 @@ TEST_F(Controls, TheModelReachesTheWidgets) {
     form->window().setPointer(Pointer::Default);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    form->window().setText(Ctl::btnSTART, u"Cancel");
-    EXPECT_EQ(text("btnSTART"), "Cancel");
-    EXPECT_EQ(form->window().text(Ctl::btnSTART), u"Cancel");
-
-    // A disabled image button keeps its caption and ignores clicks.
-    auto* button = get<ImageButton>("btnClearHis");
-    QSignalSpy clicks(button, &QAbstractButton::clicked);
+    int clicks = 0;
+    QObject::connect(get<ImageButton>("btnClearHis"), &QAbstractButton::clicked, [&] { ++clicks; });
     form->window().setEnabled(Ctl::btnClearHis, false);
-    EXPECT_EQ(button->look(), ImageButton::Look::Disabled);
-    QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(clicks.count(), 0);
+    click("btnClearHis");
     form->window().setEnabled(Ctl::btnClearHis, true);
-    EXPECT_EQ(button->text(), "Clear History");
-    QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(clicks.count(), 1);
+    click("btnClearHis");
+    EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(Controls, TheWindowsIconIsTheApplicationIconAtTheThemesSizes) {
-    const QList<QSize> sizes = form->windowIcon().availableSizes();
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
-    }
+// The real hold runs the event loop, so pass 0 ms and let the events posted beforehand
+// arrive during it: keys and clicks meant for the window are dropped, the pointer still
+// reaches the drag handles, and a close request is carried out afterwards.
+TEST_F(Controls, TheRealHoldActsOnNoInputButDragAndCloseAfterwards) {
+    auto* box = get<QLineEdit>("filepath");
+    box->setFocus();
+    QApplication::postEvent(
+        box, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+    const auto post = [](QWidget* w, QEvent::Type type, QPointF at) {
+        QApplication::postEvent(w, new QMouseEvent(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                                                   Qt::LeftButton, Qt::NoModifier));
+    };
+    auto* option = get<QRadioButton>("optString");
+    post(option, QEvent::MouseButtonPress, QPointF(6, option->height() / 2.0));
+    post(option, QEvent::MouseButtonRelease, QPointF(6, option->height() / 2.0));
+    int presses = 0;
+    QObject::connect(get<ImageElement>("Image1"), &ImageElement::pressed, [&] { ++presses; });
+    post(get("Image1"), QEvent::MouseButtonPress, QPointF(40, 10));
+    QApplication::postEvent(form.get(), new QCloseEvent);
+
+    EventLoopPauser().pause(*form, 0);
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(processExit.calls, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(processExit.calls, 1);
+    EXPECT_EQ(box->text(), "");
+    EXPECT_FALSE(option->isChecked());
+    QTest::keyClick(box, Qt::Key_B); // afterwards input works again
+    EXPECT_EQ(box->text(), "b");
 }
 
-// Each look its own picture, drawn at the screen's resolution: at 2x twice the pixels, with
-// detail at the finer grid, not a 1x picture blown up (every 2x2 block one colour).
-TEST(ButtonPictures, EachLookItsOwnPictureAtTheScreensResolution) {
-    const auto image = [](const Picture& p) { return p.pixmap({20, 20}, 1).toImage(); };
-    for (auto look :
-         {ImageButton::Look::Hot, ImageButton::Look::Pressed, ImageButton::Look::Disabled}) {
-        EXPECT_NE(image(ImageButton::face(look)),
-                  image(ImageButton::face(ImageButton::Look::Normal)));
+// What each command does is its own suite's; here, that each button reaches it.
+TEST_F(Controls, EachToolButtonReachesItsCommand) {
+    SystemEnvironment environment;
+    PosixLauncher launcher{environment};
+    Desktop desktop{launcher, files, environment, "/nonexistent/vornal"};
+    const auto registry = modSysInfo::systemRegistry(files, environment, launcher);
+    RecordingShell shell;
+    ToolServices tools{desktop, *registry, launcher, log, shell};
+    loadWith({}, &tools);
+    pauser.looks.clear();
+    click("view_file");
+    click("btnViewHistory");
+    ASSERT_FALSE(log.AppendLogRow(u"Encrypting \"x\"", u"Success"));
+    click("btnViewHistory");
+    EXPECT_EQ(shell.opened, std::vector<std::string>{log.path()});
+    click("btnClearHis");
+    EXPECT_EQ(readFile(log.path()), HtmlLog::headerBlock());
+    std::vector<RecordingWindow::Look> looks = flashLooks(u"No file to view.");
+    for (const auto& look : flashLooks(u"Log file not found!")) {
+        looks.push_back(look);
     }
-    EXPECT_NE(image(TitleBarPictures::closeHot()), image(TitleBarPictures::closeNormal()));
-    EXPECT_NE(image(TitleBarPictures::closePressed()), image(TitleBarPictures::closeHot()));
-    EXPECT_NE(image(TitleBarPictures::minimisePressed()), image(TitleBarPictures::minimiseHot()));
-    for (const Picture& picture :
-         {ImageButton::face(ImageButton::Look::Normal), TitleBarPictures::closeNormal(),
-          TitleBarPictures::minimiseHot(), TitleBarPictures::icon()}) {
-        const QImage fine = picture.pixmap(QSize(20, 20), 2.0).toImage();
-        EXPECT_EQ(fine.size(), QSize(40, 40)) << picture.name().toStdString();
-        bool finer = false;
-        for (int y = 0; y < 40 && !finer; y += 2) {
-            for (int x = 0; x < 40 && !finer; x += 2) {
-                finer = fine.pixel(x, y) != fine.pixel(x + 1, y) ||
-                        fine.pixel(x, y) != fine.pixel(x, y + 1);
-            }
-        }
-        EXPECT_TRUE(finer) << picture.name().toStdString();
-    }
+    looks.push_back(successLook(u"History cleared."));
+    EXPECT_EQ(pauser.looks, looks);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "platform/Drives.h"
 #include "platform/ProcessExit.h"
 #include "platform/RunError.h"
-#include "platform/SettingsStore.h"
+#include "platform/qt/QtSettingsStore.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingMessages.h"
@@ -15,38 +15,25 @@
 #include "window/ImageButton.h"
 #include "window/frmVornal.h"
 
+#include <QAccessible>
 #include <QApplication>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace vornal::test {
-
-// Settings held in memory.
-class MemorySettings : public SettingsStore {
-public:
-    std::string read(const std::string& application, const std::string& section,
-                     const std::string& key) override {
-        const auto it = values.find(application + "/" + section + "/" + key);
-        return it == values.end() ? std::string() : it->second;
-    }
-    void write(const std::string& application, const std::string& section, const std::string& key,
-               const std::string& value) override {
-        values[application + "/" + section + "/" + key] = value;
-    }
-    std::map<std::string, std::string> values;
-};
 
 class ListedDrives : public DriveSource {
 public:
@@ -60,12 +47,11 @@ public:
     int calls = 0;
 };
 
-// The real file system, with files that refuse to open for writing (as a read-only or
-// locked file would, which root cannot make) and folders that cannot be made.
+// The real file system, with files that refuse to open for writing, as a locked file
+// would, which root cannot make.
 class WindowFiles : public FaultyFileSystem {
 public:
     std::set<std::string> denied;
-    std::set<std::string> failFolders;
 
     std::uint64_t sizeOpenForReadWrite(const std::string& path) override {
         if (denied.count(path) != 0) {
@@ -73,15 +59,9 @@ public:
         }
         return FaultyFileSystem::sizeOpenForReadWrite(path);
     }
-    void createDirectory(const std::string& path) override {
-        if (failFolders.count(path) != 0) {
-            throw RunError::fromErrno(EACCES);
-        }
-        FaultyFileSystem::createDirectory(path);
-    }
 };
 
-// Holds nothing; records what the window's widgets show at every pause, in the model's
+// Holds nothing; records what the status panel shows at every pause, in the model's
 // colours, and whether the window was on the screen.
 class LookPauser : public Pauser {
 public:
@@ -107,13 +87,15 @@ public:
     std::vector<bool> shown;
 };
 
-// One main window over a temporary program folder and a temporary "drive" of files.
+// One main window over a temporary program folder and a temporary "drive" of files, and
+// what a user does to it.
 class FormFixture : public ::testing::Test {
 protected:
     TempDir home;  // the program folder
     TempDir drive; // the files the user picks from
     WindowFiles files;
-    MemorySettings settings;
+    TempDir config; // the settings, in a folder of the test's own
+    QtSettingsStore settings;
     ListedDrives drives;
     RecordingMessages messages;
     LookPauser pauser;
@@ -122,29 +104,27 @@ protected:
     HtmlLog log{files, clock, home.file("log.html")};
     EngineOptions engine;
     std::vector<std::string> firstRunSteps;
-    SettingsStore* settingsStore = &settings;
     std::unique_ptr<frmVornal> form;
 
-    FormFixture() { drives.list = {{"/", ""}, {drive.path(), "WORK"}}; }
+    FormFixture() {
+        drives.list = {{"/", ""}, {drive.path(), "WORK"}};
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(config.path()));
+    }
 
-    frmVornal& makeForm() {
+    // Starts the window with these arguments after the program name.
+    frmVornal& loadWith(const std::vector<std::u16string>& arguments,
+                        ToolServices* tools = nullptr) {
+        form.reset();
         form = std::make_unique<frmVornal>(
-            FormServices{files, *settingsStore, drives, messages, pauser, processExit, log,
+            FormServices{files, settings, drives, messages, pauser, processExit, log,
                          FirstRunSteps{[this] { firstRunSteps.push_back("readme"); },
                                        [this] { firstRunSteps.push_back("about"); }},
-                         home.path(), nullptr, engine});
+                         home.path(), tools, engine});
+        form->Form_Load(arguments);
         return *form;
     }
-    // Starts the window with these arguments after the program name.
-    frmVornal& loadWith(const std::vector<std::u16string>& arguments) {
-        makeForm().Form_Load(arguments);
-        return *form;
-    }
-    // Starts the window with the command line as one argument, or none.
-    frmVornal& load(const std::u16string& commandLine = u"") {
-        return loadWith(commandLine.empty() ? std::vector<std::u16string>{}
-                                            : std::vector<std::u16string>{commandLine});
-    }
+    frmVornal& load() { return loadWith({}); }
 
     template <typename T = QWidget>
     T* get(const char* name) {
@@ -152,38 +132,76 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    QString text(const char* name) {
-        QObject* o = form->findChild<QObject*>(QLatin1String(name));
-        if (auto* label = qobject_cast<QLabel*>(o)) {
-            return label->text();
-        }
-        if (auto* edit = qobject_cast<QLineEdit*>(o)) {
-            return edit->text();
-        }
-        if (auto* button = qobject_cast<QAbstractButton*>(o)) {
-            return button->text();
-        }
-        ADD_FAILURE() << "no text control " << name;
-        return {};
-    }
-    QColor base(const char* name) { return get(name)->palette().color(QPalette::Base); }
-    static QColor face() { return ControlMirror::colour(Colour::ButtonFace); }
-    static QColor white() { return ControlMirror::colour(Colour::Light); }
+    // What a label, a box or a button shows.
+    QString text(const char* name) { return get<QObject>(name)->property("text").toString(); }
+    bool checked(const char* option) { return get<QRadioButton>(option)->isChecked(); }
     DirListBox* dirList() { return get<DirListBox>("DirList"); }
     FileListBox* fileList() { return get<FileListBox>("FileList"); }
     DriveListBox* driveList() { return get<DriveListBox>("DriveList"); }
+    std::string logText() { return readFile(home.file("log.html")); }
 
-    // A click on the named file of the file list.
-    void clickFile(const QString& name);
+    void click(const char* name) { QTest::mouseClick(get(name), Qt::LeftButton); }
+    // A click on the option's circle.
+    void choose(const char* option) {
+        auto* button = get<QRadioButton>(option);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    void typeKeys(const QString& key) {
+        for (const char* box : {"txtPass1", "txtPass2"}) {
+            get<QLineEdit>(box)->clear();
+            QTest::keyClicks(get<QLineEdit>(box), key);
+        }
+    }
+    void enter(const char* box = "txtPass2") {
+        QTest::keyClick(get<QLineEdit>(box), Qt::Key_Return);
+    }
+    // A mouse event on the named widget, at a point of its own.
+    void mouse(const char* name, QEvent::Type type, QPoint at, Qt::MouseButton button,
+               Qt::MouseButtons held) {
+        QWidget* w = get(name);
+        QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+    // What a screen reader does: the option's toggle action, a box's editable text.
+    void toggle(const char* option) {
+        QAccessibleActionInterface* actions =
+            QAccessible::queryAccessibleInterface(get(option))->actionInterface();
+        ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+    }
+    QAccessibleEditableTextInterface& editable(const char* box) {
+        return *QAccessible::queryAccessibleInterface(get(box))->editableTextInterface();
+    }
+    // The user picks the entry of the drive list with that root.
+    void chooseDrive(const std::string& root) {
+        for (std::size_t i = 0; i < drives.list.size(); ++i) {
+            if (drives.list[i].root == root) {
+                driveList()->setCurrentIndex(static_cast<int>(i));
+                emit driveList()->activated(static_cast<int>(i));
+            }
+        }
+    }
+    void clickFile(const QString& name) {
+        const QList<QListWidgetItem*> items = fileList()->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        fileList()->scrollToItem(items.front());
+        QTest::mouseClick(fileList()->viewport(), Qt::LeftButton, {},
+                          fileList()->visualItemRect(items.front()).center());
+    }
+    // Drags these onto a widget and drops them there, as a file manager does; answers
+    // whether the window took the drop.
+    static bool drop(QWidget* on, const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(QUrl::toStringList(urls).join('\n'));
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(QPoint(2, 2), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &enter);
+        QDropEvent dropped(QPointF(2, 2), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &dropped);
+        QCoreApplication::processEvents(); // the window takes a drop once it is over
+        return dropped.isAccepted() && dropped.dropAction() == Qt::CopyAction;
+    }
 };
-
-inline void FormFixture::clickFile(const QString& name) {
-    FileListBox* list = fileList();
-    const QList<QListWidgetItem*> items = list->findItems(name, Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1) << name.toStdString();
-    list->scrollToItem(items.front());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(items.front()).center());
-}
 
 } // namespace vornal::test

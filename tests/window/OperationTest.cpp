@@ -5,9 +5,7 @@
 #include "tests/window/FormFixture.h"
 #include "window/FileDisplay.h"
 #include "window/SessionEnd.h"
-#include "window/StartCommand.h"
 
-#include <QAccessible>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -17,21 +15,6 @@
 namespace vornal::test {
 namespace {
 
-// Runs an action once, at the first change of the progress bar's value that passes a test.
-class OnProgress : public WindowObserver {
-public:
-    std::function<bool()> when = [] { return true; };
-    std::function<void()> action;
-
-    void changed(Ctl c, Prop p) override {
-        if (c == Ctl::ProgressBar2 && p == Prop::Value && action && when()) {
-            auto run = std::move(action);
-            action = nullptr;
-            run();
-        }
-    }
-};
-
 class RunFromWindow : public FormFixture {
 protected:
     std::string target = drive.file("plain.txt");
@@ -39,31 +22,9 @@ protected:
     void pick(const std::string& content) {
         writeFile(target, content);
         load();
-        driveList()->setCurrentIndex(1);
-        emit driveList()->activated(1);
+        chooseDrive(drive.path());
         clickFile(QStringLiteral("plain.txt"));
         pauser.looks.clear();
-    }
-    void typeKeys(const QString& key) {
-        for (const char* box : {"txtPass1", "txtPass2"}) {
-            get<QLineEdit>(box)->clear();
-            QTest::keyClicks(get<QLineEdit>(box), key);
-        }
-    }
-    void enter(const char* box = "txtPass2") {
-        QTest::keyClick(get<QLineEdit>(box), Qt::Key_Return);
-    }
-    void click(const char* name) { QTest::mouseClick(get(name), Qt::LeftButton); }
-    void choose(const char* option) { get<QRadioButton>(option)->click(); }
-    // What a screen reader does: the option's toggle action, a box's editable text.
-    void toggle(const char* option) {
-        QAccessibleActionInterface* actions =
-            QAccessible::queryAccessibleInterface(get(option))->actionInterface();
-        ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
-        actions->doAction(QAccessibleActionInterface::toggleAction());
-    }
-    QAccessibleEditableTextInterface& editable(const char* box) {
-        return *QAccessible::queryAccessibleInterface(get(box))->editableTextInterface();
     }
     // Words enough for many pieces when the engine works in small batches.
     static std::string manyWords() {
@@ -77,212 +38,148 @@ protected:
     void expectIdleAndUsable(const char* caption) {
         EXPECT_EQ(text("btnSTART"), caption);
         EXPECT_EQ(text("Status"), "Ready.");
-        for (const char* c : {"txtPass1", "txtPass2", "filepath", "view_file", "Command4",
-                              "btnClearHis", "btnViewHistory", "btnAbout", "btnHelp"}) {
+        for (const char* c : {"txtPass1", "txtPass2", "encryption", "filepath", "view_file",
+                              "Command4", "btnClearHis", "btnViewHistory", "btnAbout", "btnHelp"}) {
             EXPECT_TRUE(get(c)->isEnabled()) << c;
         }
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
-    std::string logText() { return readFile(home.file("log.html")); }
 };
 
-TEST_F(RunFromWindow, EnterEncryptsThePickedFileAndDecryptsItBack) {
-    pick("attack at dawn");
+// The path and keys typed or filled by a screen reader through their editable text, the
+// direction set with the option's toggle action: the run sees what the boxes then read.
+TEST_F(RunFromWindow, EnterEncryptsTheTypedFileAndDecryptsItBack) {
+    writeFile(target, "attack at dawn");
+    load();
+    editable("filepath").insertText(0, QString::fromStdString(target));
     typeKeys(QStringLiteral("k3y"));
     enter();
-
     const std::string encrypted = readFile(target);
     EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
     EXPECT_EQ(pauser.looks,
               std::vector<RecordingWindow::Look>{successLook(u"File successfully Encrypted.")});
-    EXPECT_EQ(text("labelFileSize").toStdString(), utf16ToUtf8(fileSizeText(encrypted.size())));
+    EXPECT_EQ(text("labelFileSize").toStdU16String(), fileSizeText(encrypted.size()));
     EXPECT_EQ(get<QProgressBar>("ProgressBar2")->value(), 0);
     expectIdleAndUsable("Encrypt!");
 
-    choose("decryption");
-    typeKeys(QStringLiteral("k3y"));
+    toggle("decryption");
+    EXPECT_EQ(text("Label3"), "Enter path of file to decrypt:");
+    editable("txtPass2").replaceText(0, 3, QStringLiteral("other"));
     enter("txtPass1");
+    EXPECT_EQ(pauser.looks.back().message, u"Encryption keys mismatch. Please re-enter both keys.");
+    EXPECT_EQ(readFile(target), encrypted);
+    editable("txtPass2").replaceText(0, 5, QStringLiteral("k3y"));
+    pauser.looks.clear();
+    click("btnSTART");
     EXPECT_EQ(readFile(target), "attack at dawn");
+    EXPECT_EQ(pauser.looks,
+              std::vector<RecordingWindow::Look>{successLook(u"File successfully Decrypted.")});
     expectIdleAndUsable("Decrypt!");
     const std::string rows = logText(); // the window's runs write the program's log
-    EXPECT_LT(rows.find("Encrypting"), rows.find("Decrypting"));
     EXPECT_NE(rows.find("Decrypting"), std::string::npos);
+    EXPECT_LT(rows.find("Encrypting"), rows.find("Decrypting"));
     EXPECT_TRUE(messages.boxes.empty());
 
     // The string box, its result shown where the text was.
+    toggle("encryption");
     choose("optString");
-    choose("encryption");
     auto* box = get<QPlainTextEdit>("stringpath");
     box->setPlainText(QStringLiteral("Grüße, world"));
-    typeKeys(QStringLiteral("pw"));
     click("btnSTART");
-    EXPECT_EQ(box->toPlainText().toStdU16String(), modAES::EncryptString(u"Grüße, world", u"pw"));
-    choose("decryption");
-    typeKeys(QStringLiteral("pw"));
-    enter();
-    EXPECT_EQ(box->toPlainText(), QStringLiteral("Grüße, world"));
-    expectIdleAndUsable("Decrypt!");
+    EXPECT_EQ(box->toPlainText().toStdU16String(), modAES::EncryptString(u"Grüße, world", u"k3y"));
 }
 
-TEST_F(RunFromWindow, AssistiveTechnologyChoosesThePathAndTheDirectionThatRun) {
-    writeFile(target, "attack at dawn");
-    load();
-    editable("filepath").insertText(0, QString::fromStdString(target));
-    toggle("decryption");
-    EXPECT_EQ(text("btnSTART"), "Decrypt!");
-    EXPECT_EQ(text("Label3"), "Enter path of file to decrypt:");
-    typeKeys(QStringLiteral("k3y"));
-    enter();
-    EXPECT_EQ(pauser.looks, flashLooks(u"File Not Encrypted with Vornal, Cannot Decrypt"));
-    EXPECT_EQ(readFile(target), "attack at dawn");
-    toggle("encryption");
-    EXPECT_EQ(text("btnSTART"), "Encrypt!");
-    typeKeys(QStringLiteral("k3y"));
-    enter();
-    EXPECT_TRUE(readFile(target).ends_with(kMarkerLine));
-    expectIdleAndUsable("Encrypt!");
-}
-
-// The key boxes hold what they show, however it got there: the confirmation typed next is
-// measured against the key as it now reads.
-TEST_F(RunFromWindow, KeyBoxesChangedByAssistiveTechnologyCountAsTheyRead) {
-    load();
-    const struct {
-        const char* box;
-        std::function<void(QAccessibleEditableTextInterface&)> edit;
-        const char* typed;
-    } cases[] = {
-        {"txtPass2", [](auto& e) { e.deleteText(0, 3); }, "ab"},
-        {"txtPass1", [](auto& e) { e.replaceText(0, 3, QStringLiteral("abcdef")); }, "de"},
-        {"txtPass1", [](auto& e) { e.insertText(1, QStringLiteral("xyz")); }, "de"},
-    };
-    for (const auto& c : cases) {
-        typeKeys(QStringLiteral("abc"));
-        c.edit(editable(c.box));
-        QTest::keyClicks(get<QLineEdit>("txtPass2"), QString::fromLatin1(c.typed));
-        EXPECT_TRUE(messages.boxes.empty()) << c.box << " then " << c.typed;
-        EXPECT_EQ(form->window().text(Ctl::txtPass1), text("txtPass1").toStdU16String());
-        EXPECT_EQ(form->window().text(Ctl::txtPass2), text("txtPass2").toStdU16String());
-        messages.boxes.clear();
-    }
-}
-
-// Each key in the confirmation box moves the meter by 4 until the confirmation would
-// outgrow the key: that key is spent, the box cleared. Enter in either box starts, as the
-// round trip above shows.
-TEST_F(RunFromWindow, KeyPressesInTheConfirmationBoxMoveTheMeterUntilTheyOutgrowTheKey) {
+// Each key in the confirmation box moves the meter by 4 and Backspace back, not below 4,
+// until the confirmation would outgrow the key: that key is spent, the box cleared. A key
+// in the key box resets the meter; nothing moves it while decrypting.
+TEST_F(RunFromWindow, TheKeyMeterFollowsTheConfirmationUntilItOutgrowsTheKey) {
     load();
     QTest::keyClicks(get<QLineEdit>("txtPass1"), QStringLiteral("abc"));
     std::vector<double> meter;
-    for (char c : std::string("abcd")) {
-        QTest::keyClick(get<QLineEdit>("txtPass2"), c);
+    const auto press = [&](const char* box, char key) {
+        QTest::keyClick(get<QLineEdit>(box), key);
         meter.push_back(form->window().value(Ctl::pgKey));
+    };
+    for (char c : std::string("ab\b\babcd")) {
+        press("txtPass2", c);
     }
-    EXPECT_EQ(meter, (std::vector<double>{4, 8, 12, 0}));
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].prompt, u"The Encryption Keys do not match!");
     EXPECT_EQ(text("txtPass2"), QString());
     EXPECT_EQ(form->window().focus(), Ctl::txtPass2);
+    press("txtPass2", 'a');
+    press("txtPass1", 'z');
+    choose("decryption");
+    press("txtPass2", 'b');
+    EXPECT_EQ(meter, (std::vector<double>{4, 8, 4, 4, 8, 12, 16, 0, 4, 0, 0}));
 }
 
-TEST_F(RunFromWindow, TheWindowKeepsHandlingEventsWhileARunWrites) {
-    smallBatches();
-    pick(manyWords());
-    typeKeys(QStringLiteral("key"));
-    std::atomic<bool> handled = false;
-    std::atomic<bool> ticked = false;
-    files.onWrite = [&](int n) {
-        if (n != 3) {
-            return;
-        }
-        // Were the run on the window's thread, neither could happen before it ends.
-        QMetaObject::invokeMethod(
-            form.get(), [&] { handled = true; }, Qt::QueuedConnection);
-        for (int i = 0; i < 10000 && !(handled && ticked); ++i) {
-            ticked = form->state().ElapsedSeconds > 0;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+// Mid-run, the inputs locked, the window still handles events and counts the time: the
+// user confirms the question (the start button), declines it (the close image), or the
+// session ends (SIGTERM, the session manager's quit), which asks nothing and saves the
+// folder. A stopped run puts the file back, keeps the backup and ends the program without
+// a word.
+TEST_F(RunFromWindow, ARunStoppedFromTheWindowPutsTheFileBackAndADeclinedOneFinishes) {
+    SessionEnd session([this] { form->endSession(); });
+    const std::string original = manyWords();
+    const auto quit = [] {
+        QEvent e(QEvent::Quit);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &e);
     };
-    enter();
-    EXPECT_TRUE(handled);
-    EXPECT_TRUE(ticked) << "the elapsed time did not count during the run";
-    EXPECT_TRUE(readFile(target).ends_with(kMarkerLine));
-    expectIdleAndUsable("Encrypt!");
-}
-
-class CancelFromWindow : public RunFromWindow {
-protected:
-    OnProgress midRun;
-    std::string original = manyWords();
-
-    // The user clicks the named control once the run has written part of the file.
-    void clickMidRun(const char* name) {
-        smallBatches();
+    const struct {
+        std::function<void()> act;
+        MsgAnswer answer;
+        bool asks, finishes, savesFolder;
+    } cases[] = {
+        {[this] { click("btnSTART"); }, MsgAnswer::Ok, true, false, false},
+        {[] { ::raise(SIGTERM); }, MsgAnswer::Ok, false, false, true},
+        {quit, MsgAnswer::Ok, false, false, true},
+        {[this] { click("Image2"); }, MsgAnswer::Cancel, true, true, false},
+    };
+    smallBatches();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        for (const std::string& f : {target + ".bak", home.file("prevdir.tmp"), log.path()}) {
+            std::filesystem::remove(f);
+        }
+        processExit.calls = 0;
+        messages.boxes.clear();
+        messages.answers = {c.answer};
         pick(original);
-        form->window().addObserver(midRun);
-        midRun.when = [this] { return files.writes >= 2; };
-        midRun.action = [this, name] {
-            EXPECT_EQ(text("btnSTART"), "Cancel");
-            click(name);
+        std::atomic<bool> acted = false, ticked = false;
+        files.onWrite = [&, third = files.writes + 3](int n) {
+            if (n != third) {
+                return;
+            }
+            // Were the run on the window's thread, neither could happen before it ends.
+            QMetaObject::invokeMethod(
+                form.get(),
+                [&] {
+                    EXPECT_EQ(text("btnSTART"), "Cancel");
+                    EXPECT_FALSE(get("txtPass1")->isEnabled() || get("encryption")->isEnabled());
+                    c.act();
+                    acted = true;
+                },
+                Qt::QueuedConnection);
+            for (int i = 0; i < 10000 && !(acted && ticked); ++i) {
+                ticked = form->state().ElapsedSeconds > 0;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
         };
         typeKeys(QStringLiteral("key"));
         enter();
-        EXPECT_FALSE(midRun.action) << "the run ended before it was half done";
-        ASSERT_EQ(messages.boxes.size(), 1u);
-        EXPECT_EQ(messages.boxes[0].title, u"User Cancellation");
+        files.onWrite = nullptr;
+        EXPECT_TRUE(acted && ticked) << "no event handled or no time counted during the run";
+        ASSERT_EQ(messages.boxes.size(), c.asks ? 1u : 0u);
+        EXPECT_TRUE(!c.asks || messages.boxes[0].title == u"User Cancellation");
+        EXPECT_EQ(processExit.calls, c.finishes ? 0 : 1);
+        EXPECT_EQ(readFile(target) == original, !c.finishes);
+        EXPECT_EQ(readFile(target + ".bak") == original, !c.finishes);
+        EXPECT_EQ(pauser.looks.size(), c.finishes ? 1u : 0u);
+        EXPECT_EQ(logText().find("Success") != std::string::npos, c.finishes);
+        EXPECT_EQ(readFile(home.file("prevdir.tmp")), c.savesFolder ? drive.path() + "\r\n" : "");
     }
-};
-
-TEST_F(CancelFromWindow, ConfirmingPutsTheFileBackAndEndsTheProgramWithoutTheExitCommand) {
-    messages.answers = {MsgAnswer::Ok};
-    clickMidRun("btnSTART");
-    EXPECT_EQ(processExit.calls, 1);
-    EXPECT_EQ(readFile(target), original);
-    EXPECT_EQ(readFile(target + ".bak"), original); // the backup stays
-    EXPECT_FALSE(fileExists(home.file("prevdir.tmp")));
-    EXPECT_EQ(logText().find("Success"), std::string::npos);
-}
-
-// A logout or SIGTERM mid-run asks nothing: the run stops and puts the file back, then the
-// exit command saves the folder and ends the program.
-TEST_F(CancelFromWindow, TheSessionEndingMidRunPutsTheFileBackThenRunsTheExitCommand) {
-    SessionEnd session([this] { form->endSession(); });
-    const std::function<void()> endings[] = {
-        [] { ::raise(SIGTERM); },
-        [] {
-            QEvent quit(QEvent::Quit); // the session manager's end of the session
-            QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
-        },
-    };
-    smallBatches();
-    for (const auto& ending : endings) {
-        processExit.calls = 0;
-        pick(original);
-        form->window().addObserver(midRun);
-        midRun.when = [this, from = files.writes] { return files.writes >= from + 2; };
-        midRun.action = ending;
-        typeKeys(QStringLiteral("key"));
-        enter();
-        EXPECT_FALSE(midRun.action) << "the run ended before it was half done";
-        EXPECT_TRUE(messages.boxes.empty());
-        EXPECT_EQ(processExit.calls, 1);
-        EXPECT_EQ(readFile(target), original);
-        EXPECT_EQ(readFile(home.file("prevdir.tmp")), drive.path() + "\r\n");
-        EXPECT_EQ(logText().find("Success"), std::string::npos);
-        std::filesystem::remove(home.file("prevdir.tmp"));
-        std::filesystem::remove(target + ".bak");
-    }
-}
-
-TEST_F(CancelFromWindow, TheCloseImageAsksTooAndDecliningLetsTheRunFinish) {
-    messages.answers = {MsgAnswer::Cancel};
-    clickMidRun("Image2");
-    EXPECT_EQ(processExit.calls, 0);
-    const std::string encrypted = readFile(target);
-    EXPECT_TRUE(encrypted.ends_with(kMarkerLine));
-    EXPECT_FALSE(fileExists(target + ".bak"));
-    EXPECT_NE(logText().find("Success"), std::string::npos);
-    expectIdleAndUsable("Encrypt!");
+    expectIdleAndUsable("Encrypt!"); // after the declined run, the last
 }
 
 } // namespace

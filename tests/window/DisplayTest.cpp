@@ -1,13 +1,15 @@
-// What the window shows of a file and of the running time: the size label and the clock.
-#include "window/FileDisplay.h"
-
+// What the window shows of a file, of the running time and of an outcome: the size label,
+// the clock and the status panel.
 #include "platform/RunError.h"
 #include "platform/Text.h"
 #include "tests/support/RecordingWindow.h"
 #include "tests/support/TempDir.h"
+#include "window/FileDisplay.h"
 #include "window/State.h"
+#include "window/model/WindowModel.h"
 
 #include <cstdint>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -32,17 +34,9 @@ TEST(FileSizeText, BytesThenKbThenMbWithDigitsCutNotRounded) {
 
 TEST(ElapsedText, TenthsBelowAMinuteThenMinutesThenHours) {
     const std::pair<float, std::u16string> cases[] = {
-        {0.0f, u"0.0"},
-        {0.1f, u"0.1"},
-        {59.9f, u"59.9"},
-        {60.0f, u"1min 0s"},
-        {125.0f, u"2min 5s"},
-        {125.6f, u"2min 6s"},
-        {3599.0f, u"59min 59s"},
-        {3600.0f, u"1hr 0min 0s"},
-        {3723.0f, u"1hr 2min 3s"},
-        {7384.4f, u"2hr 3min 4s"},
-    };
+        {0.0f, u"0.0"},           {59.9f, u"59.9"},        {60.0f, u"1min 0s"},
+        {125.6f, u"2min 6s"},     {3599.0f, u"59min 59s"}, {3600.0f, u"1hr 0min 0s"},
+        {7384.4f, u"2hr 3min 4s"}};
     for (const auto& [seconds, text] : cases) {
         EXPECT_EQ(elapsedText(seconds), text) << seconds;
     }
@@ -54,10 +48,8 @@ TEST(ElapsedTimerTick, TenthsForTheFirstMinuteThenSecondsOnceASecondAndNothingWh
         float at, after;
         int interval; // 0: as it was
     } cases[] = {
-        {true, 0.0f, 0.0f, 100},      {true, 4000.0f, 4000.0f, 100},
-        {false, 0.0f, 0.1f, 100},     {false, 59.8f, 59.9f, 100},
-        {false, 60.0f, 61.0f, 1000},  {false, 3599.0f, 3600.0f, 1000},
-        {false, 3700.0f, 3701.0f, 0},
+        {true, 4000.0f, 4000.0f, 100}, {false, 0.0f, 0.1f, 100},     {false, 59.8f, 59.9f, 100},
+        {false, 60.0f, 61.0f, 1000},   {false, 3700.0f, 3701.0f, 0},
     };
     for (const auto& c : cases) {
         RecordingWindow window;
@@ -104,6 +96,50 @@ TEST(ShowFileSizeTest, ShowsTheSizeOfTheFileThePathMeans) {
             ShowFileSize(window, files);
         }
         EXPECT_EQ(window.text(Ctl::labelFileSize), shown) << typed;
+    }
+}
+
+// The timer's interval at each pause.
+class Intervals : public WindowObserver {
+public:
+    explicit Intervals(const WindowModel& window) : window_(window) {}
+    void paused(int /*ms*/) override {
+        atPauses.push_back(window_.state(Ctl::ElapsedTimer).interval);
+    }
+    std::vector<int> atPauses;
+
+private:
+    const WindowModel& window_;
+};
+
+// Shown during an operation: its timer stops before the first look, and the panel ends
+// ready, progress and timer at rest.
+TEST(StatusPanel, FailureAndSuccessLooksThenReady) {
+    const struct {
+        std::function<void(Window&)> show;
+        std::vector<RecordingWindow::Look> looks;
+    } cases[] = {
+        {[](Window& w) { w.FlashFailure(u"Invalid file!"); }, flashLooks(u"Invalid file!")},
+        {[](Window& w) { w.FlashFailure(u""); }, flashLooks(u"")},
+        {[](Window& w) { w.ShowSuccess(u"Done."); }, {successLook(u"Done.")}},
+    };
+    for (const auto& c : cases) {
+        RecordingWindow window;
+        Intervals intervals(window);
+        window.addObserver(intervals);
+        window.setBack(Ctl::StatusBox, Colour::Failure);
+        window.SetStatus(u"Encrypting file...");
+        EXPECT_EQ(window.state(Ctl::StatusBox).back, Colour::Neutral);
+        window.setInterval(Ctl::ElapsedTimer, 100);
+        window.setValue(Ctl::ProgressBar2, 40);
+        c.show(window);
+        EXPECT_EQ(window.looks, c.looks);
+        EXPECT_EQ(intervals.atPauses, std::vector<int>(c.looks.size(), 0));
+        EXPECT_EQ(window.state(Ctl::StatusBox).back, Colour::Neutral);
+        EXPECT_EQ(window.state(Ctl::Status).fore, Colour::Dark);
+        EXPECT_EQ(window.text(Ctl::Status), u"Ready.");
+        EXPECT_EQ(window.value(Ctl::ProgressBar2), 0);
+        EXPECT_EQ(window.state(Ctl::ElapsedTimer).interval, 0);
     }
 }
 
