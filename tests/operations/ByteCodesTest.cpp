@@ -253,12 +253,15 @@ TEST_P(ByteCodesAt, BatchConversionsStopAtTheSamePartForTheSameFault) {
     const struct {
         const char* what;
         std::string replacement;
-    } damage[] = {{"odd digits", "ABC"},
-                  {"not a digit", std::string(63, '0') + "G"},
-                  {"not whole blocks", std::string(62, 'a')},
-                  {"high byte", std::string(64, '\xC1')},
-                  // Only after a ":" does a carriage return end a part.
-                  {"bare carriage return", std::string(65, 'A') + "\r" + std::string(64, 'B')}};
+    } damage[] = {
+        {"odd digits", "ABC"},
+        {"not a digit", std::string(63, '0') + "G"},
+        {"not whole blocks", std::string(62, 'a')},
+        {"high byte", std::string(64, '\xC1')},
+        // Only after a ":" does a carriage return end a part.
+        {"bare carriage return", std::string(65, 'A') + "\r" + std::string(64, 'B')},
+        // 64 bytes before a separator, but a shorter part ends among them.
+        {"separator inside a block's length", std::string(30, 'A') + ":\r" + std::string(32, 'B')}};
     for (const auto& d : damage) {
         for (std::size_t at = 0; at < hex.size(); at += hex.size() / 7 + 1) {
             const std::size_t cr = hex.rfind('\r', at);
