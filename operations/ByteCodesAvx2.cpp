@@ -271,6 +271,23 @@ VORNAL_AVX2 std::size_t writePiecesAvx2(const std::uint8_t* frames, const std::u
     return static_cast<std::size_t>(o - out);
 }
 
+VORNAL_AVX2 std::size_t oneBlockPartsAvx2(const char* text, std::size_t n) noexcept {
+    constexpr std::size_t kPart = kOneBlockDigits + kPieceEnd.size();
+    const __m256i carriageReturn = _mm256_set1_epi8(kPieceEnd[1]);
+    std::size_t parts = 0;
+    for (const char* p = text; n >= kPart; p += kPart, n -= kPart, ++parts) {
+        if (p[kOneBlockDigits] != kPieceEnd[0] || p[kOneBlockDigits + 1] != kPieceEnd[1]) {
+            break;
+        }
+        const __m256i found = _mm256_or_si256(_mm256_cmpeq_epi8(load256(p), carriageReturn),
+                                              _mm256_cmpeq_epi8(load256(p + 32), carriageReturn));
+        if (_mm256_testz_si256(found, found) == 0) {
+            break;
+        }
+    }
+    return parts;
+}
+
 namespace {
 
 // Adds to r the part of digits digits at r.used of base, ended by the separator before
@@ -313,8 +330,9 @@ VORNAL_AVX2 Decoding decodePartsAvx2(std::string_view text, std::uint8_t* frames
     while (true) {
         // Most parts are one block: 64 digits, then the separator. Where the 64 bytes are
         // all digits, no separator ends among them, so this is the part's own.
-        while (r.used + 64 + kPieceEnd.size() <= size && base[r.used + 64] == kPieceEnd[0] &&
-               base[r.used + 65] == kPieceEnd[1]) {
+        while (r.used + kOneBlockDigits + kPieceEnd.size() <= size &&
+               base[r.used + kOneBlockDigits] == kPieceEnd[0] &&
+               base[r.used + kOneBlockDigits + 1] == kPieceEnd[1]) {
             __m256i ok = _mm256_set1_epi8(-1);
             unhex64(base + r.used, frames + r.bytes, ok);
             if (!allSet(ok)) {
@@ -322,7 +340,7 @@ VORNAL_AVX2 Decoding decodePartsAvx2(std::string_view text, std::uint8_t* frames
             }
             blocks[r.parts++] = 1;
             r.bytes += 32;
-            r.used += 64 + kPieceEnd.size();
+            r.used += kOneBlockDigits + kPieceEnd.size();
             if (r.bytes >= room || r.parts >= maxParts) {
                 return r;
             }
@@ -391,6 +409,7 @@ constinit const ByteCodes kAvx2 = {
     .countByte = countByteAvx2,
     .findByte = findByteAvx2,
     .countSeparators = countSeparatorsAvx2,
+    .oneBlockParts = oneBlockPartsAvx2,
     .find = findAvx2,
     .frameFields = frameFieldsAvx2,
     .writePieces = writePiecesAvx2,
