@@ -193,7 +193,7 @@ void PosixFileSystem::copyToNew(const std::string& from, const std::string& to) 
         // The backup is flushed before this returns: written past the page cache it goes to
         // the disk once, without filling memory with pages that only wait to be written.
         if (ways_.directIo && startDirect(target.get())) {
-            StreamWriter out(std::move(target), true);
+            StreamWriter out(std::move(target), true, {}, StreamWriter::Size::AsWritten);
             while (out.readFrom(source.get()) > 0) {
             }
             out.sync();

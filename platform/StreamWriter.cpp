@@ -26,8 +26,9 @@ void StreamWriter::FreeAligned::operator()(char* p) const noexcept {
     std::free(p);
 }
 
-StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry)
-    : fd_(std::move(fd)), direct_(direct), newEntry_(std::move(newEntry)) {
+StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry, Size size)
+    : fd_(std::move(fd)), direct_(direct), newEntry_(std::move(newEntry)),
+      reserving_(size == Size::Ahead) {
     for (std::size_t i = 0; i < kStreamPieces; ++i) {
         auto* p = static_cast<char*>(std::aligned_alloc(kDirectAlign, kStreamPiece));
         if (p == nullptr) {

@@ -27,9 +27,14 @@ inline constexpr std::size_t kDirectAlign = 4096;
 // request and no write has to grow the file.
 class StreamWriter : public FileWriter {
 public:
+    // How large the file may be before sync: larger than what was handed over, where room
+    // is set aside ahead, or never, where its size alone is to tell a whole copy from a
+    // part of one (a backup, should the run die while it is made).
+    enum class Size { Ahead, AsWritten };
+
     // direct: fd already bypasses the page cache. newEntry: the path of a file just created,
     // whose folder entry sync makes durable too.
-    StreamWriter(Fd fd, bool direct, std::string newEntry = {});
+    StreamWriter(Fd fd, bool direct, std::string newEntry = {}, Size size = Size::Ahead);
     ~StreamWriter() override;
     StreamWriter(const StreamWriter&) = delete;
     StreamWriter& operator=(const StreamWriter&) = delete;
@@ -71,7 +76,7 @@ private:
     std::size_t fill_ = 0;       // bytes in current_
     std::uint64_t base_ = 0;     // where current_ goes in the file
     std::uint64_t reserved_ = 0; // the file's room set aside so far
-    bool reserving_ = true;      // until the file system refuses
+    bool reserving_;             // until the file system refuses
     std::atomic<int> error_{0};
 
     std::mutex mutex_;
