@@ -14,8 +14,8 @@ namespace {
 
 // Large enough that the disk streams at full speed, few enough that memory stays small.
 constexpr std::size_t kStreamPiece = 4 << 20;
-// Two on their way to the disk, one being filled, one ready for the next.
-constexpr std::size_t kStreamPieces = 4;
+// Pieces on their way to the disk at once: two past the page cache, so that the disk never
+// waits for the next request; through it one is as fast, the kernel copying the bytes.
 constexpr unsigned kWritesInFlight = 2;
 // Room is set aside in steps: each one makes the writes on the disk wait for a moment.
 constexpr std::uint64_t kReserveStep = 64 << 20;
@@ -29,7 +29,9 @@ void StreamWriter::FreeAligned::operator()(char* p) const noexcept {
 StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry, Size size)
     : fd_(std::move(fd)), direct_(direct), newEntry_(std::move(newEntry)),
       reserving_(size == Size::Ahead) {
-    for (std::size_t i = 0; i < kStreamPieces; ++i) {
+    const unsigned writes = direct ? kWritesInFlight : 1;
+    // Besides those on their way, one being filled and one ready for the next.
+    for (std::size_t i = 0; i < writes + 2; ++i) {
         auto* p = static_cast<char*>(std::aligned_alloc(kDirectAlign, kStreamPiece));
         if (p == nullptr) {
             throw std::bad_alloc();
@@ -39,8 +41,7 @@ StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry, Size size)
     }
     current_ = free_.back();
     free_.pop_back();
-    // Through the page cache one write at a time is as fast: the kernel copies the bytes.
-    for (unsigned i = 0; i < (direct ? kWritesInFlight : 1); ++i) {
+    for (unsigned i = 0; i < writes; ++i) {
         io_.emplace_back([this] { run(); });
     }
 }
