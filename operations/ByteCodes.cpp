@@ -89,6 +89,18 @@ std::size_t findBytePlain(const char* text, std::size_t n, char c, std::uint32_t
     return found;
 }
 
+std::size_t oneBlockPartsPlain(const char* text, std::size_t n) noexcept {
+    constexpr std::size_t kPart = kOneBlockDigits + kPieceEnd.size();
+    std::size_t parts = 0;
+    for (const char* p = text; n >= kPart; p += kPart, n -= kPart, ++parts) {
+        if (std::string_view(p + kOneBlockDigits, kPieceEnd.size()) != kPieceEnd ||
+            std::memchr(p, kPieceEnd[1], kOneBlockDigits) != nullptr) {
+            break;
+        }
+    }
+    return parts;
+}
+
 std::size_t countSeparatorsPlain(const char* text, std::size_t n, char before) noexcept {
     std::size_t count = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -369,6 +381,7 @@ constinit const ByteCodes kPlain = {
     .countByte = countBytePlain,
     .findByte = findBytePlain,
     .countSeparators = countSeparatorsPlain,
+    .oneBlockParts = oneBlockPartsPlain,
     .find = findPlain,
     .frameFields = frameFieldsPlain,
     .writePieces = writePiecesPlain,
@@ -385,6 +398,7 @@ constinit const ByteCodes kSse2 = {
     .countByte = countByteSse2,
     .findByte = findByteSse2,
     .countSeparators = countSeparatorsSse2,
+    .oneBlockParts = oneBlockPartsPlain,
     .find = findSse2,
     .frameFields = frameFieldsPlain,
     .writePieces = writePiecesPlain,

@@ -41,6 +41,9 @@ struct Texts {
     bool failed = false;   // the part after them is not a text this key encrypted
 };
 
+// The hexadecimal digits of a part of one block.
+inline constexpr std::size_t kOneBlockDigits = 64;
+
 // Room writeTexts needs for parts decrypted from bytes: a blank and the characters of each,
 // and scratch space past them.
 [[nodiscard]] constexpr std::size_t textsRoom(std::size_t parts, std::size_t bytes) {
@@ -70,6 +73,9 @@ struct ByteCodes {
     // How many separators (":" then a carriage return) end in the n bytes at text, the byte
     // before them being before.
     std::size_t (*countSeparators)(const char* text, std::size_t n, char before) noexcept;
+    // How many parts of one block the n bytes at text begin with, one after another: 64
+    // bytes none of which is a carriage return, then a separator.
+    std::size_t (*oneBlockParts)(const char* text, std::size_t n) noexcept;
     // Where pattern, of two bytes or more, first occurs in text; npos when nowhere.
     std::size_t (*find)(std::string_view text, std::string_view pattern) noexcept;
 

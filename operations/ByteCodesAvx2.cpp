@@ -271,6 +271,53 @@ VORNAL_AVX2 std::size_t writePiecesAvx2(const std::uint8_t* frames, const std::u
     return static_cast<std::size_t>(o - out);
 }
 
+VORNAL_AVX2 std::size_t oneBlockPartsAvx2(const char* text, std::size_t n) noexcept {
+    constexpr std::size_t kPart = kOneBlockDigits + kPieceEnd.size();
+    const __m256i carriageReturn = _mm256_set1_epi8(kPieceEnd[1]);
+    std::size_t parts = 0;
+    for (const char* p = text; n >= kPart; p += kPart, n -= kPart, ++parts) {
+        if (p[kOneBlockDigits] != kPieceEnd[0] || p[kOneBlockDigits + 1] != kPieceEnd[1]) {
+            break;
+        }
+        const __m256i found = _mm256_or_si256(_mm256_cmpeq_epi8(load256(p), carriageReturn),
+                                              _mm256_cmpeq_epi8(load256(p + 32), carriageReturn));
+        if (_mm256_testz_si256(found, found) == 0) {
+            break;
+        }
+    }
+    return parts;
+}
+
+namespace {
+
+// Adds to r the part of digits digits at r.used of base, ended by the separator before
+// end; false when it is not whole blocks of digits, r.fault telling why.
+VORNAL_AVX2_INLINE bool takePart(const char* base, std::size_t digits, std::size_t end,
+                                 std::uint8_t* frames, std::uint32_t* blocks, Decoding& r) {
+    const char* const hex = base + r.used;
+    const std::size_t n = digits / 2;
+    if (digits == 64) {
+        __m256i ok = _mm256_set1_epi8(-1);
+        unhex64(hex, frames + r.bytes, ok);
+        if (!allSet(ok)) {
+            r.fault = PartFault::NotHex;
+            return false;
+        }
+    } else if (digits % 2 != 0 || !decodeHexAvx2(hex, n, frames + r.bytes)) {
+        r.fault = PartFault::NotHex;
+        return false;
+    } else if (n % 32 != 0) {
+        r.fault = PartFault::NotBlocks;
+        return false;
+    }
+    blocks[r.parts++] = static_cast<std::uint32_t>(n / 32);
+    r.bytes += n;
+    r.used = end;
+    return true;
+}
+
+} // namespace
+
 VORNAL_AVX2 Decoding decodePartsAvx2(std::string_view text, std::uint8_t* frames, std::size_t room,
                                      std::uint32_t* blocks, std::size_t maxParts) noexcept {
     const char* const base = text.data();
@@ -280,41 +327,42 @@ VORNAL_AVX2 Decoding decodePartsAvx2(std::string_view text, std::uint8_t* frames
     if (room == 0 || maxParts == 0) {
         return r;
     }
-    for (std::size_t at = 0; at < size; at += 32) {
-        for (unsigned m = matches(base, size, at, carriageReturn, kPieceEnd[1]); m != 0;
-             m &= m - 1) {
-            // A separator is a carriage return after a ":"; the byte before the text is the
-            // end of the separator before it, or nothing.
-            const std::size_t cr = at + static_cast<unsigned>(__builtin_ctz(m));
-            if (cr == 0 || base[cr - 1] != kPieceEnd[0]) {
-                continue;
+    while (true) {
+        // Most parts are one block: 64 digits, then the separator. Where the 64 bytes are
+        // all digits, no separator ends among them, so this is the part's own.
+        while (r.used + kOneBlockDigits + kPieceEnd.size() <= size &&
+               base[r.used + kOneBlockDigits] == kPieceEnd[0] &&
+               base[r.used + kOneBlockDigits + 1] == kPieceEnd[1]) {
+            __m256i ok = _mm256_set1_epi8(-1);
+            unhex64(base + r.used, frames + r.bytes, ok);
+            if (!allSet(ok)) {
+                break; // the search below finds where it ends and what is wrong
             }
-            const char* const hex = base + r.used;
-            const std::size_t digits = cr - 1 - r.used;
-            const std::size_t n = digits / 2;
-            if (digits == 64) {
-                __m256i ok = _mm256_set1_epi8(-1);
-                unhex64(hex, frames + r.bytes, ok);
-                if (!allSet(ok)) {
-                    r.fault = PartFault::NotHex;
-                    return r;
-                }
-            } else if (digits % 2 != 0 || !decodeHexAvx2(hex, n, frames + r.bytes)) {
-                r.fault = PartFault::NotHex;
-                return r;
-            } else if (n % 32 != 0) {
-                r.fault = PartFault::NotBlocks;
-                return r;
-            }
-            blocks[r.parts++] = static_cast<std::uint32_t>(n / 32);
-            r.bytes += n;
-            r.used = cr + 1;
+            blocks[r.parts++] = 1;
+            r.bytes += 32;
+            r.used += kOneBlockDigits + kPieceEnd.size();
             if (r.bytes >= room || r.parts >= maxParts) {
                 return r;
             }
         }
+        // The next separator: a carriage return after a ":"; the byte before the text is
+        // the end of the separator before it, or nothing.
+        std::size_t cr = size;
+        for (std::size_t at = r.used; at < size && cr == size; at += 32) {
+            for (unsigned m = matches(base, size, at, carriageReturn, kPieceEnd[1]); m != 0;
+                 m &= m - 1) {
+                const std::size_t c = at + static_cast<unsigned>(__builtin_ctz(m));
+                if (c > 0 && base[c - 1] == kPieceEnd[0]) {
+                    cr = c;
+                    break;
+                }
+            }
+        }
+        if (cr == size || !takePart(base, cr - 1 - r.used, cr + 1, frames, blocks, r) ||
+            r.bytes >= room || r.parts >= maxParts) {
+            return r;
+        }
     }
-    return r;
 }
 
 namespace {
@@ -361,6 +409,7 @@ constinit const ByteCodes kAvx2 = {
     .countByte = countByteAvx2,
     .findByte = findByteAvx2,
     .countSeparators = countSeparatorsAvx2,
+    .oneBlockParts = oneBlockPartsAvx2,
     .find = findAvx2,
     .frameFields = frameFieldsAvx2,
     .writePieces = writePiecesAvx2,

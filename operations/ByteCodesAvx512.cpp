@@ -155,6 +155,7 @@ constinit const ByteCodes kAvx512 = {
     .countByte = countByteAvx512,
     .findByte = findByteAvx512,
     .countSeparators = countSeparatorsAvx512,
+    .oneBlockParts = oneBlockPartsAvx2,
     .find = findAvx512,
     .frameFields = frameFieldsAvx2,
     .writePieces = writePiecesAvx2,

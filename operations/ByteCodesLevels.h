@@ -40,7 +40,10 @@ std::size_t textOfPart(const std::uint8_t* frame, std::size_t total, char* out,
                        Narrow narrow) noexcept;
 inline constexpr std::size_t kNotText = ~std::size_t{0};
 
+std::size_t oneBlockPartsPlain(const char* text, std::size_t n) noexcept;
+
 // The AVX2 forms of the batch conversions, which the AVX-512 set shares.
+std::size_t oneBlockPartsAvx2(const char* text, std::size_t n) noexcept;
 Framing frameFieldsAvx2(std::string_view text, std::uint8_t* frames, std::size_t room,
                         std::uint32_t* blocks, std::size_t maxFields) noexcept;
 std::size_t writePiecesAvx2(const std::uint8_t* frames, const std::uint32_t* blocks,

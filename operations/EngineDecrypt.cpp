@@ -282,10 +282,25 @@ EncryptedScan scanEncrypted(FileReader& in, const EngineOptions& options) {
         }
     };
     std::uint32_t ends[SeparatorFinder::kWindow];
+    // Parts of one block, most of a file, are counted many at a time where nothing else is
+    // to be done with them: the first part is kept, and a long one noted.
+    const bool counted = kOneBlockDigits <= options.batchSize;
     EncryptedText text(codes, [&](std::string_view piece) {
         std::size_t start = 0;
         for (std::size_t from = 0; from < piece.size();) {
-            const std::size_t found = separators.find(codes, piece, from, ends, std::size(ends));
+            std::size_t window = std::size(ends);
+            if (counted && current == 0 && from == start) {
+                if (!capturing) {
+                    const std::size_t n =
+                        codes.oneBlockParts(piece.data() + start, piece.size() - start);
+                    chars += n * decryptedChars(kOneBlockDigits);
+                    separated += n;
+                    start += n * (kOneBlockDigits + kPieceEnd.size());
+                    from = start;
+                }
+                window = 1; // a part of another length next, the first part, or the piece's end
+            }
+            const std::size_t found = separators.find(codes, piece, from, ends, window);
             for (std::size_t k = 0; k < found; ++k) {
                 const std::size_t end = ends[k];
                 const std::uint64_t length = current + (end - start) - kPieceEnd.size();

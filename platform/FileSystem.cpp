@@ -192,8 +192,8 @@ void PosixFileSystem::copyToNew(const std::string& from, const std::string& to) 
         }
         // The backup is flushed before this returns: written past the page cache it goes to
         // the disk once, without filling memory with pages that only wait to be written.
-        if (ways_.directIo && setDirect(target.get(), true)) {
-            StreamWriter out(std::move(target), true);
+        if (ways_.directIo && startDirect(target.get())) {
+            StreamWriter out(std::move(target), true, {}, StreamWriter::Size::AsWritten);
             while (out.readFrom(source.get()) > 0) {
             }
             out.sync();
@@ -242,7 +242,7 @@ std::unique_ptr<FileWriter> PosixFileSystem::openRewrite(const std::string& path
     Fd fd = openOrThrow(path, O_WRONLY | (how == Rewrite::Empty ? O_TRUNC : 0));
     // Written over, the file's pages are in memory already: writing through them costs no
     // fresh pages, and measured faster than bypassing them.
-    const bool direct = how == Rewrite::Empty && ways_.directIo && setDirect(fd.get(), true);
+    const bool direct = how == Rewrite::Empty && ways_.directIo && startDirect(fd.get());
     return std::make_unique<StreamWriter>(std::move(fd), direct);
 }
 

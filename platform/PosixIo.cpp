@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -144,6 +146,15 @@ std::vector<std::string> probeNamesBeside(const std::string& path) {
 bool setDirect(int fd, bool on) {
     const int flags = ::fcntl(fd, F_GETFL);
     return flags >= 0 && ::fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
+bool startDirect(int fd) {
+    struct statfs volume {};
+    if (::fstatfs(fd, &volume) == 0 &&
+        (volume.f_type == TMPFS_MAGIC || volume.f_type == RAMFS_MAGIC)) {
+        return false;
+    }
+    return setDirect(fd, true);
 }
 
 bool isOwnGroup(gid_t gid) {

@@ -72,6 +72,9 @@ std::vector<std::string> probeNamesBeside(const std::string& path);
 
 // Turns writes past the page cache on or off; false when the file system refuses.
 bool setDirect(int fd, bool on);
+// Turns writes past the page cache on where they save anything: on a disk whose file system
+// allows them, not in a file system kept in memory, whose files are their cache pages.
+bool startDirect(int fd);
 // True when this user belongs to the group.
 bool isOwnGroup(gid_t gid);
 

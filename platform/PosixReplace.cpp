@@ -157,7 +157,7 @@ std::unique_ptr<FileWriter> PosixFileSystem::createLike(const std::string& path,
         ::unlink(path.c_str());
         throw;
     }
-    const bool direct = ways_.directIo && setDirect(fd.get(), true);
+    const bool direct = ways_.directIo && startDirect(fd.get());
     return std::make_unique<StreamWriter>(std::move(fd), direct);
 }
 

@@ -14,7 +14,11 @@ namespace {
 
 // Large enough that the disk streams at full speed, few enough that memory stays small.
 constexpr std::size_t kStreamPiece = 4 << 20;
-constexpr std::size_t kStreamPieces = 3; // one being filled, the others on their way out
+// Pieces on their way to the disk at once: two past the page cache, so that the disk never
+// waits for the next request; through it one is as fast, the kernel copying the bytes.
+constexpr unsigned kWritesInFlight = 2;
+// Room is set aside in steps: each one makes the writes on the disk wait for a moment.
+constexpr std::uint64_t kReserveStep = 64 << 20;
 
 } // namespace
 
@@ -22,9 +26,12 @@ void StreamWriter::FreeAligned::operator()(char* p) const noexcept {
     std::free(p);
 }
 
-StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry)
-    : fd_(std::move(fd)), direct_(direct), newEntry_(std::move(newEntry)) {
-    for (std::size_t i = 0; i < kStreamPieces; ++i) {
+StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry, Size size)
+    : fd_(std::move(fd)), direct_(direct), newEntry_(std::move(newEntry)),
+      reserving_(size == Size::Ahead) {
+    const unsigned writes = direct ? kWritesInFlight : 1;
+    // Besides those on their way, one being filled and one ready for the next.
+    for (std::size_t i = 0; i < writes + 2; ++i) {
         auto* p = static_cast<char*>(std::aligned_alloc(kDirectAlign, kStreamPiece));
         if (p == nullptr) {
             throw std::bad_alloc();
@@ -34,7 +41,9 @@ StreamWriter::StreamWriter(Fd fd, bool direct, std::string newEntry)
     }
     current_ = free_.back();
     free_.pop_back();
-    io_ = std::thread([this] { run(); });
+    for (unsigned i = 0; i < writes; ++i) {
+        io_.emplace_back([this] { run(); });
+    }
 }
 
 StreamWriter::~StreamWriter() {
@@ -93,7 +102,7 @@ void StreamWriter::requireOpen() const {
 void StreamWriter::settle() {
     requireOpen();
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return pieces_.empty() && !busy_; });
+    done_.wait(lock, [this] { return pieces_.empty() && busy_ == 0; });
     lock.unlock();
     requireOpen();
     // The piece being filled stays here to be continued; writing it again later from
@@ -102,9 +111,11 @@ void StreamWriter::settle() {
         error_ = err;
         throwError(err);
     }
+    // Also gives back the room set aside past the end.
     if (::ftruncate(fd_.get(), static_cast<off_t>(base_ + fill_)) != 0) {
         throwErrno();
     }
+    reserved_ = base_ + fill_;
 }
 
 void StreamWriter::passOn() {
@@ -113,11 +124,29 @@ void StreamWriter::passOn() {
     wake_.notify_one();
     base_ += kStreamPiece;
     fill_ = 0;
+    lock.unlock();
+    reserveAhead();
+    lock.lock();
     done_.wait(lock, [this] { return !free_.empty(); });
     current_ = free_.back();
     free_.pop_back();
     lock.unlock();
     requireOpen();
+}
+
+void StreamWriter::reserveAhead() noexcept {
+    // Past the page cache a write that grows the file waits for the disk on its own, so
+    // the file is made larger ahead of the writes; settle() cuts it to what was written.
+    if (!direct_ || !reserving_ || base_ + kStreamPiece <= reserved_) {
+        return;
+    }
+    if (::fallocate(fd_.get(), 0, static_cast<off_t>(reserved_),
+                    static_cast<off_t>(kReserveStep)) == 0) {
+        reserved_ += kReserveStep;
+    } else {
+        // Not offered here, or not that much room left: the writes grow the file.
+        reserving_ = false;
+    }
 }
 
 void StreamWriter::run() {
@@ -129,7 +158,7 @@ void StreamWriter::run() {
         }
         const Piece piece = pieces_.front();
         pieces_.pop_front();
-        busy_ = true;
+        ++busy_;
         lock.unlock();
         // After a failure nothing more is written: the caller hears of it and stops.
         int err = error_.load() != 0 ? 0 : put(piece.data, piece.offset, kStreamPiece);
@@ -147,24 +176,27 @@ void StreamWriter::run() {
             error_ = err;
         }
         free_.push_back(piece.data);
-        busy_ = false;
+        --busy_;
         done_.notify_all();
     }
 }
 
 void StreamWriter::stop() noexcept {
-    if (!io_.joinable()) {
-        return;
-    }
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
-    io_.join();
+    for (std::thread& t : io_) {
+        if (t.joinable()) {
+            t.join();
+        }
+    }
 }
 
 int StreamWriter::put(const char* data, std::uint64_t offset, std::size_t size) {
+    bool tail = false; // the page cache was turned to for the unaligned end
+    int err = 0;
     while (size > 0) {
         std::size_t n = size;
         if (direct_) {
@@ -173,11 +205,9 @@ int StreamWriter::put(const char* data, std::uint64_t offset, std::size_t size) 
                 if (!setDirect(fd_.get(), false)) {
                     return errno;
                 }
-                const int err = putBuffered(data, offset, size);
-                if (!setDirect(fd_.get(), true)) {
-                    direct_ = false; // a file system that said yes once and no now
-                }
-                return err;
+                direct_ = false;
+                tail = true;
+                continue;
             }
         }
         const ssize_t written = ::pwrite(fd_.get(), data, n, static_cast<off_t>(offset));
@@ -193,10 +223,12 @@ int StreamWriter::put(const char* data, std::uint64_t offset, std::size_t size) 
                 }
                 continue;
             }
-            return errno;
+            err = errno;
+            break;
         }
         if (written == 0) {
-            return ENOSPC;
+            err = ENOSPC;
+            break;
         }
         data += written;
         offset += static_cast<std::uint64_t>(written);
@@ -209,26 +241,11 @@ int StreamWriter::put(const char* data, std::uint64_t offset, std::size_t size) 
             }
         }
     }
-    return 0;
-}
-
-int StreamWriter::putBuffered(const char* data, std::uint64_t offset, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd_.get(), data, size, static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (written == 0) {
-            return ENOSPC;
-        }
-        data += written;
-        offset += static_cast<std::uint64_t>(written);
-        size -= static_cast<std::size_t>(written);
+    // A file system that said yes once and no now stays with the page cache.
+    if (tail && setDirect(fd_.get(), true)) {
+        direct_ = true;
     }
-    return 0;
+    return err;
 }
 
 } // namespace vornal::posix

@@ -19,15 +19,22 @@ namespace vornal::posix {
 // suits every disk.
 inline constexpr std::size_t kDirectAlign = 4096;
 
-// Gathers a long stream into large pieces and writes them from a thread of its own while
+// Gathers a long stream into large pieces and writes them from threads of their own while
 // the next piece fills. Where the file system allows, the pieces bypass the page cache: a
 // stream that must be flushed anyway then costs one pass to the disk instead of a copy
-// into fresh cache pages and a write-back.
+// into fresh cache pages and a write-back. There, two pieces are on their way at a time and
+// room on the disk is set aside ahead of them, so that the disk never waits for the next
+// request and no write has to grow the file.
 class StreamWriter : public FileWriter {
 public:
+    // How large the file may be before sync: larger than what was handed over, where room
+    // is set aside ahead, or never, where its size alone is to tell a whole copy from a
+    // part of one (a backup, should the run die while it is made).
+    enum class Size { Ahead, AsWritten };
+
     // direct: fd already bypasses the page cache. newEntry: the path of a file just created,
     // whose folder entry sync makes durable too.
-    StreamWriter(Fd fd, bool direct, std::string newEntry = {});
+    StreamWriter(Fd fd, bool direct, std::string newEntry = {}, Size size = Size::Ahead);
     ~StreamWriter() override;
     StreamWriter(const StreamWriter&) = delete;
     StreamWriter& operator=(const StreamWriter&) = delete;
@@ -52,20 +59,24 @@ private:
     // Writes all that was handed over and ends the file there.
     void settle();
     void passOn();
+    // Sets room aside past what the pieces handed on so far need.
+    void reserveAhead() noexcept;
     void run();
     void stop() noexcept;
-    // Writes size bytes at offset; answers the error number, 0 on success. Called by one
-    // thread at a time. The unaligned end goes through the page cache.
+    // Writes size bytes at offset; answers the error number, 0 on success. The unaligned
+    // end of a direct stream goes through the page cache, which only settle() writes, when
+    // no other write is on its way.
     int put(const char* data, std::uint64_t offset, std::size_t size);
-    int putBuffered(const char* data, std::uint64_t offset, std::size_t size);
 
     Fd fd_;
-    bool direct_;
+    std::atomic<bool> direct_;
     std::string newEntry_;
     std::vector<AlignedBuffer> buffers_;
     char* current_ = nullptr;
-    std::size_t fill_ = 0;   // bytes in current_
-    std::uint64_t base_ = 0; // where current_ goes in the file
+    std::size_t fill_ = 0;       // bytes in current_
+    std::uint64_t base_ = 0;     // where current_ goes in the file
+    std::uint64_t reserved_ = 0; // the file's room set aside so far
+    bool reserving_;             // until the file system refuses
     std::atomic<int> error_{0};
 
     std::mutex mutex_;
@@ -73,9 +84,9 @@ private:
     std::condition_variable done_; // a piece written
     std::deque<Piece> pieces_;
     std::vector<char*> free_;
-    bool busy_ = false;
+    unsigned busy_ = 0; // pieces being written
     bool stopping_ = false;
-    std::thread io_;
+    std::vector<std::thread> io_;
 };
 
 } // namespace vornal::posix

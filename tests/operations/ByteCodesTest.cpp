@@ -88,6 +88,27 @@ TEST_P(ByteCodesAt, BulkConversionsOfEveryByteValueAtEveryLength) {
     }
 }
 
+TEST_P(ByteCodesAt, PartsOfOneBlockAreCountedUpToTheFirstOfAnotherLength) {
+    const std::string block(64, 'A');
+    const std::string part = block + ":\r";
+    const struct {
+        std::string text;
+        std::size_t parts;
+    } cases[] = {{"", 0},
+                 {part, 1},
+                 {part + part + part, 3},
+                 {part + block + block + ":\r" + part, 1},
+                 {part + block + ":", 1},
+                 {part + block + ":x" + part, 1},
+                 {std::string(32, 'A') + ":\r" + std::string(30, 'A') + ":\r", 0},
+                 // A ":" alone ends nothing; a carriage return may end a part sooner.
+                 {std::string(63, 'A') + "::\r", 1},
+                 {std::string(40, 'A') + "\r" + std::string(23, 'A') + ":\r", 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(codes().oneBlockParts(c.text.data(), c.text.size()), c.parts) << c.text;
+    }
+}
+
 TEST_P(ByteCodesAt, FindingAPatternWhereverItAndItsNearMissesAre) {
     std::mt19937 rng(4);
     const std::string pattern = "F" + std::string(40, '.') + "FF>";
@@ -253,12 +274,15 @@ TEST_P(ByteCodesAt, BatchConversionsStopAtTheSamePartForTheSameFault) {
     const struct {
         const char* what;
         std::string replacement;
-    } damage[] = {{"odd digits", "ABC"},
-                  {"not a digit", std::string(63, '0') + "G"},
-                  {"not whole blocks", std::string(62, 'a')},
-                  {"high byte", std::string(64, '\xC1')},
-                  // Only after a ":" does a carriage return end a part.
-                  {"bare carriage return", std::string(65, 'A') + "\r" + std::string(64, 'B')}};
+    } damage[] = {
+        {"odd digits", "ABC"},
+        {"not a digit", std::string(63, '0') + "G"},
+        {"not whole blocks", std::string(62, 'a')},
+        {"high byte", std::string(64, '\xC1')},
+        // Only after a ":" does a carriage return end a part.
+        {"bare carriage return", std::string(65, 'A') + "\r" + std::string(64, 'B')},
+        // 64 bytes before a separator, but a shorter part ends among them.
+        {"separator inside a block's length", std::string(30, 'A') + ":\r" + std::string(32, 'B')}};
     for (const auto& d : damage) {
         for (std::size_t at = 0; at < hex.size(); at += hex.size() / 7 + 1) {
             const std::size_t cr = hex.rfind('\r', at);

@@ -7,12 +7,14 @@
 #include "platform/ProgramFolder.h"
 #include "platform/RunError.h"
 #include "platform/RunJournal.h"
+#include "platform/StreamWriter.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
@@ -248,6 +250,28 @@ TEST_P(CopyWays, RewritesGiveExactlyTheBytesWrittenInTheSameFile) {
 INSTANTIATE_TEST_SUITE_P(FileSystemTest, CopyWays,
                          ::testing::Values(TransferWays{true, true}, TransferWays{false, true},
                                            TransferWays{false, false}));
+
+// Should a run die while it makes a backup, the backup's size alone tells a part of a copy
+// from a whole one: written past the page cache, it never grows ahead of what was written.
+TEST_F(FileSystemTest, AStreamWrittenAsItsOwnSizeIsNeverLargerThanWhatWasHandedOver) {
+    using posix::StreamWriter;
+    const std::string name = path("backup");
+    posix::Fd fd = posix::openOrThrow(name, O_CREAT | O_EXCL | O_WRONLY, 0600);
+    if (!posix::startDirect(fd.get())) {
+        GTEST_SKIP() << "no writes past the page cache in " << dir.path();
+    }
+    StreamWriter out(std::move(fd), true, {}, StreamWriter::Size::AsWritten);
+    const std::string piece(3 << 20, 'b');
+    std::uint64_t handed = 0;
+    for (int i = 0; i < 6; ++i) {
+        out.write(piece);
+        handed += piece.size();
+        EXPECT_LE(static_cast<std::uint64_t>(statOf(name).st_size), handed) << i;
+    }
+    out.sync();
+    out.close();
+    EXPECT_EQ(static_cast<std::uint64_t>(statOf(name).st_size), handed);
+}
 
 TEST_F(FileSystemTest, CopyOverRestoresInPlaceButNeverEmptiesItsOwnSource) {
     const std::string original = pseudoRandomBytes(2 * 1024 * 1024 + 5, 3);
