@@ -26,7 +26,7 @@ trap cleanup EXIT
 export VORNAL_HOME="$work/home" VK="trial key 2026"
 mkdir -p "$work/views"
 
-# The plain texts: ends in a word, so that nothing but decryption adds a blank.
+# The plain texts, each ending in a word.
 corpus() { # BYTES FILE
     "$build/bench/make_corpus" "$1" "$2" && printf 'end' >>"$2"
 }
