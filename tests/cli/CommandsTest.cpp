@@ -149,8 +149,7 @@ TEST_F(Cli, EachFailureHasItsExitStatusAndCostsNothing) {
     }
 }
 
-// Each command's own help, the exit statuses in the whole one, and the version naming the
-// help page found beside the program.
+// Each command's own help, and the version naming the help page found beside the program.
 TEST_F(Cli, EachCommandHasItsHelpAndTheVersionNamesTheHelpPage) {
     for (const std::string command :
          {"encrypt", "decrypt", "recover", "encrypt-string", "decrypt-string"}) {
@@ -160,12 +159,7 @@ TEST_F(Cli, EachCommandHasItsHelpAndTheVersionNamesTheHelpPage) {
             EXPECT_TRUE(r.out.starts_with("Usage: vornal-cli " + command + " ")) << r.out;
         }
     }
-    const std::string whole = cli({"--help"}).out;
-    for (const char* status :
-         {"0    success", "1    any other", "2    usage", "3    wrong key", "4    damaged",
-          "5    file not", "6    not enough room", "130  interrupted by Ctrl-C"}) {
-        EXPECT_NE(whole.find(std::string("\n  ") + status), std::string::npos) << status;
-    }
+    EXPECT_TRUE(cli({"--help"}).out.starts_with("Usage: vornal-cli COMMAND")) << "the whole help";
     ProcessOptions unset;
     unset.unsetEnv = {"VORNAL_HELP_DIR"};
     const auto version = runProcess(kCli, {"-V"}, unset);
