@@ -31,18 +31,7 @@ struct KnownAnswer {
 };
 
 std::vector<KnownAnswer> knownAnswers() {
-    // FIPS-197, Advanced Encryption Standard (NIST, 26 November 2001), Appendix C "Example
-    // Vectors", C.1 AES-128, C.2 AES-192, C.3 AES-256. (FIPS 197-upd1 of 2023 moved them to
-    // the NIST CSRC "examples with intermediate values" page.)
-    const Bytes fipsKey = hex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
-    const Bytes fipsPlain = hex("00112233445566778899aabbccddeeff");
-    std::vector<KnownAnswer> out = {
-        {"FipsC1", 4, 4, Bytes(fipsKey.begin(), fipsKey.begin() + 16), fipsPlain,
-         hex("69c4e0d86a7b0430d8cdb78070b4c55a")},
-        {"FipsC2", 4, 6, Bytes(fipsKey.begin(), fipsKey.begin() + 24), fipsPlain,
-         hex("dda97ca4864cdfe06eaf70a0ec0d7191")},
-        {"FipsC3", 4, 8, fipsKey, fipsPlain, hex("8ea2b7ca516745bfeafc49904b496089")},
-    };
+    std::vector<KnownAnswer> out;
     // Brian Gladman's vectors for all block and key lengths: the "Correct Output (for
     // variable block size)" table of his aestst.cpp (Issue Date 15/01/2002), as distributed
     // in github.com/eliggett/Speak-Freely-Legacy, file aes/aestst.cpp. The key is the first
@@ -70,22 +59,12 @@ std::vector<KnownAnswer> knownAnswers() {
                            Bytes(pi.begin(), pi.begin() + 4 * nb), hex(gladman[b][k])});
         }
     }
-    // Key 80 00 .. 00, plaintext all zero (the first vector of the NESSIE Rijndael sets):
-    // 6x6 and 8x8 from github.com/faest-sign/faest-ref, tests/aes.cpp (test_rijndael192,
-    // test_rijndael256); 4x8 and 6x8 from github.com/ircmaxell/PHP-PasswordLib,
-    // test/Unit/Cipher/Block/Cipher/RijndaelTest.php ('rijndael-128', 'rijndael-192').
-    const auto bit = [](int nk) {
-        Bytes key(4 * static_cast<std::size_t>(nk), 0);
-        key[0] = 0x80;
-        return key;
-    };
-    const auto zero = [](int nb) { return Bytes(4 * static_cast<std::size_t>(nb), 0); };
-    out.push_back({"Bit128x256", 4, 8, bit(8), zero(4), hex("e35a6dcb19b201a01ebcfa8aa22b5759")});
-    out.push_back({"Bit192x192", 6, 6, bit(6), zero(6),
-                   hex("564d36fdeb8bf7e275f010b2f5ee69cfeae67ea0e37e3209")});
-    out.push_back({"Bit192x256", 6, 8, bit(8), zero(6),
-                   hex("06eb844dec23f29f029be85fdce578cec5c663ce0c70403c")});
-    out.push_back({"Bit256x256", 8, 8, bit(8), zero(8),
+    // For the sizes this program uses, a second source: key 80 00 .. 00, plaintext all zero
+    // (the first vector of the NESSIE Rijndael sets), from github.com/faest-sign/faest-ref,
+    // tests/aes.cpp (test_rijndael256).
+    Bytes bit(32, 0);
+    bit[0] = 0x80;
+    out.push_back({"Bit256x256", 8, 8, bit, Bytes(32, 0),
                    hex("e62abce069837b65309be4eda2c0e149fe56c07b7082d3287f592c4a4927a277")});
     return out;
 }
@@ -221,8 +200,6 @@ TEST(Framing, WhatCannotBeFramedOrUnframedIsAbsent) {
         EXPECT_EQ(aes.DecryptData(eachBlock(pw, framed, true), pw),
                   accepted ? ByteArray(Bytes(static_cast<std::size_t>(length), 0x55))
                            : std::nullopt)
-            << length;
-        EXPECT_EQ(AES::plausibleLength(length, 32 * static_cast<std::size_t>(blocks)), accepted)
             << length;
     }
 }
