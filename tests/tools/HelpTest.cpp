@@ -163,31 +163,6 @@ TEST(HelpPageTest, FileUrlEscapesWhatAUrlCannotHold) {
     EXPECT_EQ(fileUrl("/a b/#1?x%/\xC3\xBC.html"), "file:///a%20b/%231%3Fx%25/%C3%BC.html");
 }
 
-// A system data folder, with a fake launcher and PATH.
-struct ViewWorld {
-    ViewWorld() {
-        env.vars = {{"XDG_DATA_HOME", data.file("none")}, {"XDG_DATA_DIRS", data.path()}};
-        fs::create_directories(data.file("applications"));
-        launcher.path = {"/opt/tools/bin", "/usr/bin"};
-    }
-    void textHandler(const std::string& entry) {
-        launcher.withXdgMime();
-        launcher.answers["xdg-mime query default text/plain"] = "ed.desktop\n";
-        writeFile(data.file("applications/ed.desktop"), "[Desktop Entry]\n" + entry);
-    }
-    void click(const std::string& path) {
-        window.setText(Ctl::filepath, utf8ToUtf16(path).value());
-        view_file_Click(window, desktop);
-    }
-
-    TempDir data;
-    FakeEnvironment env;
-    FakeLauncher launcher;
-    PosixFileSystem files;
-    Desktop desktop{launcher, files, env, ""};
-    RecordingWindow window;
-};
-
 // Names typed in the test's folder, the current one: leading blanks are part of a name, a
 // folder is no file to view, and a name starting with "-" is not taken for an option; the
 // name reaches the editor whole (the launcher's tests show that it arrives intact). The
@@ -230,25 +205,35 @@ TEST(ViewFileTest, WhichEditorStartsOrWhatIsFlashed) {
     fs::current_path(dir.path());
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + c.typed + "\" " + c.started);
-        ViewWorld w;
-        w.launcher.programs = c.programs;
+        const TempDir data; // a system data folder
+        FakeEnvironment env;
+        env.vars = {{"XDG_DATA_HOME", data.file("none")}, {"XDG_DATA_DIRS", data.path()}};
+        FakeLauncher launcher;
+        launcher.path = {"/opt/tools/bin", "/usr/bin"};
+        launcher.programs = c.programs;
         if (c.handler != nullptr) {
-            w.textHandler(c.handler);
+            launcher.withXdgMime();
+            launcher.answers["xdg-mime query default text/plain"] = "ed.desktop\n";
+            fs::create_directories(data.file("applications"));
+            writeFile(data.file("applications/ed.desktop"),
+                      "[Desktop Entry]\n" + std::string(c.handler));
         }
-        if (c.programs.contains("/usr/bin/xed")) {
-            w.launcher.refusing.insert("/usr/bin/xed");
-        }
-        w.window.setFocus(Ctl::txtPass1);
-        w.click(c.typed);
+        launcher.refusing.insert("/usr/bin/xed");
+        PosixFileSystem files;
+        Desktop desktop{launcher, files, env, ""};
+        RecordingWindow window;
+        window.setFocus(Ctl::txtPass1);
+        window.setText(Ctl::filepath, utf8ToUtf16(c.typed).value());
+        view_file_Click(window, desktop);
 
         std::vector<Command> started;
         if (const std::size_t blank = c.started.find(' '); blank != std::string::npos) {
             started.push_back({c.started.substr(0, blank), {c.started.substr(blank + 1)}});
         }
-        EXPECT_EQ(w.launcher.started, started);
-        EXPECT_EQ(w.window.looks,
+        EXPECT_EQ(launcher.started, started);
+        EXPECT_EQ(window.looks,
                   c.flashed.empty() ? std::vector<RecordingWindow::Look>{} : flashLooks(c.flashed));
-        EXPECT_EQ(w.window.focus(), c.flashed == notFound ? Ctl::filepath : Ctl::txtPass1);
+        EXPECT_EQ(window.focus(), c.flashed == notFound ? Ctl::filepath : Ctl::txtPass1);
     }
     fs::current_path(before);
 }
