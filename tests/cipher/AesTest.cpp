@@ -6,10 +6,8 @@
 // was produced by the code under test.
 #include "cipher/AES.h"
 
-#include "platform/RunError.h"
 #include "tests/support/Hex.h"
 
-#include <array>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -31,18 +29,7 @@ struct KnownAnswer {
 };
 
 std::vector<KnownAnswer> knownAnswers() {
-    // FIPS-197, Advanced Encryption Standard (NIST, 26 November 2001), Appendix C "Example
-    // Vectors", C.1 AES-128, C.2 AES-192, C.3 AES-256. (FIPS 197-upd1 of 2023 moved them to
-    // the NIST CSRC "examples with intermediate values" page.)
-    const Bytes fipsKey = hex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
-    const Bytes fipsPlain = hex("00112233445566778899aabbccddeeff");
-    std::vector<KnownAnswer> out = {
-        {"FipsC1", 4, 4, Bytes(fipsKey.begin(), fipsKey.begin() + 16), fipsPlain,
-         hex("69c4e0d86a7b0430d8cdb78070b4c55a")},
-        {"FipsC2", 4, 6, Bytes(fipsKey.begin(), fipsKey.begin() + 24), fipsPlain,
-         hex("dda97ca4864cdfe06eaf70a0ec0d7191")},
-        {"FipsC3", 4, 8, fipsKey, fipsPlain, hex("8ea2b7ca516745bfeafc49904b496089")},
-    };
+    std::vector<KnownAnswer> out;
     // Brian Gladman's vectors for all block and key lengths: the "Correct Output (for
     // variable block size)" table of his aestst.cpp (Issue Date 15/01/2002), as distributed
     // in github.com/eliggett/Speak-Freely-Legacy, file aes/aestst.cpp. The key is the first
@@ -70,22 +57,12 @@ std::vector<KnownAnswer> knownAnswers() {
                            Bytes(pi.begin(), pi.begin() + 4 * nb), hex(gladman[b][k])});
         }
     }
-    // Key 80 00 .. 00, plaintext all zero (the first vector of the NESSIE Rijndael sets):
-    // 6x6 and 8x8 from github.com/faest-sign/faest-ref, tests/aes.cpp (test_rijndael192,
-    // test_rijndael256); 4x8 and 6x8 from github.com/ircmaxell/PHP-PasswordLib,
-    // test/Unit/Cipher/Block/Cipher/RijndaelTest.php ('rijndael-128', 'rijndael-192').
-    const auto bit = [](int nk) {
-        Bytes key(4 * static_cast<std::size_t>(nk), 0);
-        key[0] = 0x80;
-        return key;
-    };
-    const auto zero = [](int nb) { return Bytes(4 * static_cast<std::size_t>(nb), 0); };
-    out.push_back({"Bit128x256", 4, 8, bit(8), zero(4), hex("e35a6dcb19b201a01ebcfa8aa22b5759")});
-    out.push_back({"Bit192x192", 6, 6, bit(6), zero(6),
-                   hex("564d36fdeb8bf7e275f010b2f5ee69cfeae67ea0e37e3209")});
-    out.push_back({"Bit192x256", 6, 8, bit(8), zero(6),
-                   hex("06eb844dec23f29f029be85fdce578cec5c663ce0c70403c")});
-    out.push_back({"Bit256x256", 8, 8, bit(8), zero(8),
+    // For the sizes this program uses, a second source: key 80 00 .. 00, plaintext all zero
+    // (the first vector of the NESSIE Rijndael sets), from github.com/faest-sign/faest-ref,
+    // tests/aes.cpp (test_rijndael256).
+    Bytes bit(32, 0);
+    bit[0] = 0x80;
+    out.push_back({"Bit256x256", 8, 8, bit, Bytes(32, 0),
                    hex("e62abce069837b65309be4eda2c0e149fe56c07b7082d3287f592c4a4927a277")});
     return out;
 }
@@ -107,33 +84,6 @@ TEST(Rijndael, PublishedAnswersInBothDirections) {
         aes.Decrypt(buffer);
         EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 4 * v.nb), v.plain);
         EXPECT_EQ(Bytes(buffer.begin() + 4 * v.nb, buffer.end()), tail);
-    }
-}
-
-// Sizes above 8 words, keys shorter than 4*nk bytes and buffers shorter than a block are
-// error 9.
-TEST(Rijndael, BadSizesAndShortBuffersAreError9) {
-    const auto error = [](auto&& f) {
-        try {
-            f();
-        } catch (const RunError& e) {
-            return e.number();
-        }
-        return 0;
-    };
-    AES aes;
-    aes.gentables();
-    for (const auto [nb, nk, keyBytes] :
-         {std::array{9, 4, 36}, std::array{4, 9, 36}, std::array{4, 8, 31}, std::array{8, 6, 23},
-          std::array{4, 4, 0}}) {
-        EXPECT_EQ(error([&] { aes.gkey(nb, nk, Bytes(static_cast<std::size_t>(keyBytes))); }), 9)
-            << nb << " " << nk << " " << keyBytes;
-    }
-    for (const int nb : {4, 6, 8}) {
-        aes.gkey(nb, 4, Bytes(16, 0x22));
-        Bytes shortBuffer(4 * static_cast<std::size_t>(nb) - 1, 0x33);
-        EXPECT_EQ(error([&] { aes.Encrypt(shortBuffer); }), 9) << nb;
-        EXPECT_EQ(error([&] { aes.Decrypt(shortBuffer); }), 9) << nb;
     }
 }
 
@@ -187,20 +137,14 @@ TEST(Framing, TheKeyIsThePasswordsFirst32BytesZeroFilled) {
     AES aes;
     EXPECT_EQ(aes.DecryptData(aes.EncryptData(m, longer), Bytes(32, 0x31)), m);
     EXPECT_EQ(aes.EncryptData(m, bytesOf("short")), aes.EncryptData(m, padded));
-    EXPECT_EQ(aes.EncryptData(m, Bytes{}), aes.EncryptData(m, Bytes(32, 0)));
-    EXPECT_NE(aes.EncryptData(m, Bytes{}), aes.EncryptData(m, padded));
+    EXPECT_NE(aes.EncryptData(m, Bytes(32, 0)), aes.EncryptData(m, padded));
 }
 
-// Absent inputs, an empty message, part blocks and length fields outside 1..T-4 give
-// absent; the padding is not examined.
+// Part blocks and length fields outside 1..T-4, as a damaged text or a wrong key gives
+// them, are absent; the padding is not examined.
 TEST(Framing, WhatCannotBeFramedOrUnframedIsAbsent) {
     AES aes;
     const Bytes pw = bytesOf("pw");
-    EXPECT_FALSE(aes.EncryptData(std::nullopt, pw));
-    EXPECT_FALSE(aes.EncryptData(bytesOf("m"), std::nullopt));
-    EXPECT_FALSE(aes.EncryptData(Bytes{}, pw));
-    EXPECT_FALSE(aes.DecryptData(Bytes(32, 0), std::nullopt));
-    EXPECT_FALSE(aes.DecryptData(std::nullopt, pw));
     const Bytes ct = *aes.EncryptData(Bytes(40, 'x'), pw);
     for (const long n : {0, 1, 31, 33, 63}) {
         EXPECT_FALSE(aes.DecryptData(Bytes(ct.begin(), ct.begin() + n), pw)) << n;
@@ -221,8 +165,6 @@ TEST(Framing, WhatCannotBeFramedOrUnframedIsAbsent) {
         EXPECT_EQ(aes.DecryptData(eachBlock(pw, framed, true), pw),
                   accepted ? ByteArray(Bytes(static_cast<std::size_t>(length), 0x55))
                            : std::nullopt)
-            << length;
-        EXPECT_EQ(AES::plausibleLength(length, 32 * static_cast<std::size_t>(blocks)), accepted)
             << length;
     }
 }

@@ -9,7 +9,6 @@
 #include <climits>
 #include <gmock/gmock.h>
 #include <random>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace vornal::test {
@@ -189,28 +188,6 @@ TEST_F(FileRunTest, TheRoomAskedForIsWhatTheWayNeeds) {
             EXPECT_THAT(log.rows, ElementsAre(row(direction, u"Failure - Not enough disk space")));
         }
     }
-}
-
-TEST_F(FileRunTest, AFileAtTheRootOfAFullVolumeIsRefusedWithoutBeingTouched) {
-    const std::string volume = dir.file("volume");
-    std::filesystem::create_directory(volume);
-    if (::mount("vornal-test", volume.c_str(), "tmpfs", 0, "size=1m") != 0) {
-        GTEST_SKIP() << "a small volume can be mounted only by root";
-    }
-    struct Unmount {
-        std::string at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{volume};
-    std::string words; // needing eight times its size, where the folder above has plenty
-    while (words.size() < 300'000) {
-        words += "several words ";
-    }
-    writeFile(volume + "/big.txt", words);
-    EXPECT_EQ(run(kEncrypt, u"k", volume + "/big.txt").status, RunStatus::NoRoom);
-    EXPECT_TRUE(readFile(volume + "/big.txt") == words);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(volume),
-                            std::filesystem::directory_iterator()),
-              1);
 }
 
 // Before the backup the run only stops; after it, the file is put back from it, which the

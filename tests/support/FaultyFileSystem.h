@@ -15,17 +15,11 @@
 namespace vornal::test {
 
 // The real file system with faults on demand, for testing the operations that must never
-// lose a file. Every call is recorded in `calls` before it is forwarded or failed:
-//   "readAll a", "copyToNew a b", "copyOver a b", "openTruncated a", "openRewrite a",
-//   "openAppend a", "createNew a", "link a b", "createLike a", "exchange a b", "rename a b",
-//   "write a", "sync a", "close a", "remove a", "createDirectory a", "restrictToOwner a"
-// so that a test can check the order, e.g. that the backup exists before the target is
-// emptied. Queries (canOpenForReading, exists, size, sizeOpenForReadWrite, freeSpace,
-// identify, rewriteRefusal, canExchange, lockForRun, syncFolder) are not recorded.
-class FaultyFileSystem : public FileSystem {
+// lose a file. Each call that makes, writes, names or removes files is recorded in `calls`
+// ("copyToNew a b", "link a b", "write a", "close a", ...) before it is forwarded or failed,
+// so that a test can check their order or fail any of them; queries are not recorded.
+class FaultyFileSystem : public PosixFileSystem {
 public:
-    explicit FaultyFileSystem(TransferWays ways = {}) : real_(ways) {}
-
     // Faults. Call numbers count from 1; 0 means never.
 
     // The Nth FileWriter::write, counted across every writer handed out, writes the first
@@ -33,10 +27,8 @@ public:
     int failWrite = 0;
     // What freeSpace answers, when set.
     std::optional<std::uint64_t> freeSpaceAnswer;
-    // openTruncated, openRewrite and createLike throw EACCES before touching anything. Any
-    // other call fails through beforeCall.
+    // openTruncated, openRewrite and createLike throw EACCES before touching anything.
     bool failOpenTruncated = false;
-
     // Files replaced whole by exchanging names, as the real file system does where it can;
     // off, every backup is a copy and the file is written over.
     bool allowExchange = false;
@@ -54,103 +46,70 @@ public:
     int writes = 0;
     std::vector<std::string> calls;
 
-    bool canOpenForReading(const std::string& path) noexcept override {
-        return real_.canOpenForReading(path);
-    }
-    bool exists(const std::string& path) noexcept override { return real_.exists(path); }
-
-    std::string readAll(const std::string& path) override {
-        record("readAll " + path);
-        return real_.readAll(path);
-    }
     std::unique_ptr<FileReader> openRead(const std::string& path) override {
         record("openRead " + path);
-        return real_.openRead(path);
-    }
-    std::uint64_t size(const std::string& path) override { return real_.size(path); }
-    std::uint64_t sizeOpenForReadWrite(const std::string& path) override {
-        return real_.sizeOpenForReadWrite(path);
+        return PosixFileSystem::openRead(path);
     }
     std::uint64_t freeSpace(const std::string& path) override {
-        return freeSpaceAnswer ? *freeSpaceAnswer : real_.freeSpace(path);
+        return freeSpaceAnswer ? *freeSpaceAnswer : PosixFileSystem::freeSpace(path);
     }
-
     void copyToNew(const std::string& from, const std::string& to) override {
         record("copyToNew " + from + " " + to);
-        real_.copyToNew(from, to);
+        PosixFileSystem::copyToNew(from, to);
         done();
     }
     void copyOver(const std::string& from, const std::string& to) override {
         record("copyOver " + from + " " + to);
-        real_.copyOver(from, to);
+        PosixFileSystem::copyOver(from, to);
         done();
     }
-
     std::unique_ptr<FileWriter> openTruncated(const std::string& path) override {
         record("openTruncated " + path);
         failIf(failOpenTruncated, EACCES);
-        return wrap(real_.openTruncated(path), path);
+        return wrap(PosixFileSystem::openTruncated(path), path);
     }
     std::unique_ptr<FileWriter> openRewrite(const std::string& path, Rewrite how) override {
         record("openRewrite " + path);
         failIf(failOpenTruncated, EACCES);
-        return wrap(real_.openRewrite(path, how), path);
+        return wrap(PosixFileSystem::openRewrite(path, how), path);
     }
     bool canExchange(const std::string& path) override {
-        return allowExchange && real_.canExchange(path);
+        return allowExchange && PosixFileSystem::canExchange(path);
     }
     void link(const std::string& from, const std::string& to) override {
         record("link " + from + " " + to);
-        real_.link(from, to);
+        PosixFileSystem::link(from, to);
         done();
     }
     std::unique_ptr<FileWriter> createLike(const std::string& path,
                                            const std::string& like) override {
         record("createLike " + path);
         failIf(failOpenTruncated, EACCES);
-        auto created = wrap(real_.createLike(path, like), path);
+        auto created = wrap(PosixFileSystem::createLike(path, like), path);
         done();
         return created;
     }
     void exchange(const std::string& a, const std::string& b) override {
         record("exchange " + a + " " + b);
-        real_.exchange(a, b);
+        PosixFileSystem::exchange(a, b);
         done();
-    }
-    void rename(const std::string& from, const std::string& to) override {
-        record("rename " + from + " " + to);
-        real_.rename(from, to);
-        done();
-    }
-    void syncFolder(const std::string& path) override { real_.syncFolder(path); }
-    FileIdentity identify(const std::string& path) override { return real_.identify(path); }
-    RewriteRefusal rewriteRefusal(const std::string& path) override {
-        return real_.rewriteRefusal(path);
-    }
-    std::unique_ptr<RunLock> lockForRun(const std::string& path) override {
-        return real_.lockForRun(path);
     }
     std::unique_ptr<FileWriter> openAppend(const std::string& path, bool createIfMissing) override {
         record("openAppend " + path);
-        return wrap(real_.openAppend(path, createIfMissing), path);
+        return wrap(PosixFileSystem::openAppend(path, createIfMissing), path);
     }
     std::unique_ptr<FileWriter> createNew(const std::string& path) override {
         record("createNew " + path);
-        return wrap(real_.createNew(path), path);
+        return wrap(PosixFileSystem::createNew(path), path);
     }
-
     void remove(const std::string& path) override {
         record("remove " + path);
-        real_.remove(path);
+        PosixFileSystem::remove(path);
         done();
     }
     void createDirectory(const std::string& path) override {
         record("createDirectory " + path);
-        real_.createDirectory(path);
-    }
-    void restrictToOwner(const std::string& path) override {
-        record("restrictToOwner " + path);
-        real_.restrictToOwner(path);
+        PosixFileSystem::createDirectory(path);
     }
 
 private:
@@ -206,8 +165,6 @@ private:
             throw RunError::fromErrno(err);
         }
     }
-
-    PosixFileSystem real_;
 };
 
 } // namespace vornal::test

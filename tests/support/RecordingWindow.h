@@ -11,8 +11,8 @@
 namespace vornal::test {
 
 // A window model that keeps what a user would have seen: each look of the status panel
-// with how long it was held, every value of the progress bar, every message box, and one
-// line per event in order ("status: ...", "box: ...", "pause 400", "focus", ...).
+// with how long it was held, every status text, every message box and every move of the
+// focus.
 class RecordingWindow : public WindowModel, private WindowObserver {
 public:
     struct Look {
@@ -27,15 +27,11 @@ public:
 
     RecordingMessages messages;
     std::vector<Look> looks;
-    std::vector<double> progress;
     std::vector<std::u16string> statusTexts;
     std::vector<Ctl> focusChanges;
 
 private:
     void changed(Ctl c, Prop p) override {
-        if (c == Ctl::ProgressBar2 && p == Prop::Value) {
-            progress.push_back(state(c).value);
-        }
         if (c == Ctl::Status && p == Prop::Text) {
             statusTexts.push_back(state(c).text);
         }

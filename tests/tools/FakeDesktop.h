@@ -60,7 +60,7 @@ public:
 };
 
 // A desktop of the test's making: the programs that exist, the folders of PATH, what
-// xdg-mime answers, and which programs fail to start. Records every start and query.
+// xdg-mime answers, and which programs fail to start. Records every start.
 class FakeLauncher : public Launcher {
 public:
     bool start(const std::string& program, const std::vector<std::string>& args) override {
@@ -72,7 +72,6 @@ public:
     std::optional<std::string> capture(const std::string& program,
                                        const std::vector<std::string>& args,
                                        std::chrono::milliseconds) override {
-        captured.push_back({program, args});
         if (onCapture) {
             onCapture(args);
         }
@@ -109,7 +108,6 @@ public:
     std::function<void(const std::vector<std::string>&)> onCapture;
 
     std::vector<Command> started;
-    std::vector<Command> captured;
 };
 
 } // namespace vornal::test

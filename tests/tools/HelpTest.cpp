@@ -27,9 +27,6 @@ struct ClickCase {
     std::set<std::string> programs;
     const char* started; // the program started with the page; none when null
     const char* title;   // of the box shown; none when null
-    // The xdg-mime queries: "T" the scratch file's type, "H" the handler of text/html, "X"
-    // that of another type; unchecked when null.
-    const char* queries = nullptr;
 };
 
 // Every way the click can end, with the page in a folder whose name a URL must escape; the
@@ -40,23 +37,16 @@ TEST(HelpTest, EveryWayTheClickCanEnd) {
     const char* web = "/usr/bin/web";
     const std::set<std::string> both = {web, "/usr/bin/lynx"};
     const std::vector<ClickCase> cases = {
-        {None, "lynx:w3m", "web.desktop", nullptr, both, "/usr/bin/lynx", nullptr, ""},
+        {None, "lynx:w3m", "web.desktop", nullptr, both, "/usr/bin/lynx", nullptr},
         {None, "not-installed", "web.desktop", nullptr, both, web, nullptr},
-        {None, nullptr, "web.desktop", nullptr, both, web, nullptr, "TH"},
-        {None,
-         nullptr,
-         "",
-         "application/xhtml+xml",
-         {"/opt/x/viewer"},
-         "/opt/x/viewer",
-         nullptr,
-         "TX"},
-        {None, nullptr, "web.desktop", "error: no such file", both, web, nullptr, "TH"},
-        {NoTmp, nullptr, "web.desktop", nullptr, both, web, nullptr, "H"},
+        {None, nullptr, "web.desktop", nullptr, both, web, nullptr},
+        {None, nullptr, "", "application/xhtml+xml", {"/opt/x/viewer"}, "/opt/x/viewer", nullptr},
+        {None, nullptr, "web.desktop", "error: no such file", both, web, nullptr},
+        {NoTmp, nullptr, "web.desktop", nullptr, both, web, nullptr},
         {None, nullptr, nullptr, nullptr, {open}, open, nullptr}, // without xdg-mime
         {None, nullptr, "", nullptr, {}, nullptr, "Browser Not Found"},
         {Refuse, nullptr, "", nullptr, {open}, open, "URL Failed"},
-        {NoPage, nullptr, "web.desktop", nullptr, both, nullptr, "URL Failed", ""},
+        {NoPage, nullptr, "web.desktop", nullptr, both, nullptr, "URL Failed"},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const ClickCase& c = cases[i];
@@ -92,10 +82,8 @@ TEST(HelpTest, EveryWayTheClickCanEnd) {
                     c.handler + std::string("\n");
             }
         }
-        std::string queries;
         launcher.onCapture = [&](const std::vector<std::string>& a) {
             if (a[1] == "filetype") {
-                queries += "T";
                 EXPECT_EQ(fs::path(a[2]).parent_path(), dir.file("tmp"));
                 EXPECT_TRUE(a[2].ends_with(".htm")) << a[2];
                 EXPECT_EQ(readFile(a[2]), "\"<HTML> <\\HTML>\"\r\n");
@@ -103,8 +91,6 @@ TEST(HelpTest, EveryWayTheClickCanEnd) {
                     launcher.answers["xdg-mime query filetype " + a[2]] =
                         c.type + std::string("\n");
                 }
-            } else {
-                queries += a[2] == "text/html" ? "H" : "X";
             }
         };
         PosixFileSystem files;
@@ -128,9 +114,6 @@ TEST(HelpTest, EveryWayTheClickCanEnd) {
                                             u"information.");
             EXPECT_EQ(box.buttons, MsgButtons::Ok);
             EXPECT_EQ(box.icon, MsgIcon::Exclamation);
-        }
-        if (c.queries != nullptr) {
-            EXPECT_EQ(queries, c.queries);
         }
         EXPECT_TRUE(fs::is_empty(dir.file("tmp")));
     }
@@ -180,31 +163,6 @@ TEST(HelpPageTest, FileUrlEscapesWhatAUrlCannotHold) {
     EXPECT_EQ(fileUrl("/a b/#1?x%/\xC3\xBC.html"), "file:///a%20b/%231%3Fx%25/%C3%BC.html");
 }
 
-// A system data folder, with a fake launcher and PATH.
-struct ViewWorld {
-    ViewWorld() {
-        env.vars = {{"XDG_DATA_HOME", data.file("none")}, {"XDG_DATA_DIRS", data.path()}};
-        fs::create_directories(data.file("applications"));
-        launcher.path = {"/opt/tools/bin", "/usr/bin"};
-    }
-    void textHandler(const std::string& entry) {
-        launcher.withXdgMime();
-        launcher.answers["xdg-mime query default text/plain"] = "ed.desktop\n";
-        writeFile(data.file("applications/ed.desktop"), "[Desktop Entry]\n" + entry);
-    }
-    void click(const std::string& path) {
-        window.setText(Ctl::filepath, utf8ToUtf16(path).value());
-        view_file_Click(window, desktop);
-    }
-
-    TempDir data;
-    FakeEnvironment env;
-    FakeLauncher launcher;
-    PosixFileSystem files;
-    Desktop desktop{launcher, files, env, ""};
-    RecordingWindow window;
-};
-
 // Names typed in the test's folder, the current one: leading blanks are part of a name, a
 // folder is no file to view, and a name starting with "-" is not taken for an option; the
 // name reaches the editor whole (the launcher's tests show that it arrives intact). The
@@ -247,25 +205,35 @@ TEST(ViewFileTest, WhichEditorStartsOrWhatIsFlashed) {
     fs::current_path(dir.path());
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + c.typed + "\" " + c.started);
-        ViewWorld w;
-        w.launcher.programs = c.programs;
+        const TempDir data; // a system data folder
+        FakeEnvironment env;
+        env.vars = {{"XDG_DATA_HOME", data.file("none")}, {"XDG_DATA_DIRS", data.path()}};
+        FakeLauncher launcher;
+        launcher.path = {"/opt/tools/bin", "/usr/bin"};
+        launcher.programs = c.programs;
         if (c.handler != nullptr) {
-            w.textHandler(c.handler);
+            launcher.withXdgMime();
+            launcher.answers["xdg-mime query default text/plain"] = "ed.desktop\n";
+            fs::create_directories(data.file("applications"));
+            writeFile(data.file("applications/ed.desktop"),
+                      "[Desktop Entry]\n" + std::string(c.handler));
         }
-        if (c.programs.contains("/usr/bin/xed")) {
-            w.launcher.refusing.insert("/usr/bin/xed");
-        }
-        w.window.setFocus(Ctl::txtPass1);
-        w.click(c.typed);
+        launcher.refusing.insert("/usr/bin/xed");
+        PosixFileSystem files;
+        Desktop desktop{launcher, files, env, ""};
+        RecordingWindow window;
+        window.setFocus(Ctl::txtPass1);
+        window.setText(Ctl::filepath, utf8ToUtf16(c.typed).value());
+        view_file_Click(window, desktop);
 
         std::vector<Command> started;
         if (const std::size_t blank = c.started.find(' '); blank != std::string::npos) {
             started.push_back({c.started.substr(0, blank), {c.started.substr(blank + 1)}});
         }
-        EXPECT_EQ(w.launcher.started, started);
-        EXPECT_EQ(w.window.looks,
+        EXPECT_EQ(launcher.started, started);
+        EXPECT_EQ(window.looks,
                   c.flashed.empty() ? std::vector<RecordingWindow::Look>{} : flashLooks(c.flashed));
-        EXPECT_EQ(w.window.focus(), c.flashed == notFound ? Ctl::filepath : Ctl::txtPass1);
+        EXPECT_EQ(window.focus(), c.flashed == notFound ? Ctl::filepath : Ctl::txtPass1);
     }
     fs::current_path(before);
 }
