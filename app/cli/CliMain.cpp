@@ -6,11 +6,11 @@
 #include "app/cli/StringCommands.h"
 #include "app/cli/Usage.h"
 #include "cipher/Rijndael256Engine.h"
+#include "operations/ByteCodes.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Launcher.h"
 #include "tools/Help.h"
-#include "operations/ByteCodes.h"
 
 #include <iostream>
 #include <string>
