@@ -6,8 +6,10 @@
 // was produced by the code under test.
 #include "cipher/AES.h"
 
+#include "platform/RunError.h"
 #include "tests/support/Hex.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -87,6 +89,33 @@ TEST(Rijndael, PublishedAnswersInBothDirections) {
     }
 }
 
+// Sizes above 8 words, keys shorter than 4*nk bytes and buffers shorter than a block are
+// error 9.
+TEST(Rijndael, BadSizesAndShortBuffersAreError9) {
+    const auto error = [](auto&& f) {
+        try {
+            f();
+        } catch (const RunError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    AES aes;
+    aes.gentables();
+    for (const auto [nb, nk, keyBytes] :
+         {std::array{9, 4, 36}, std::array{4, 9, 36}, std::array{4, 8, 31}, std::array{8, 6, 23},
+          std::array{4, 4, 0}}) {
+        EXPECT_EQ(error([&] { aes.gkey(nb, nk, Bytes(static_cast<std::size_t>(keyBytes))); }), 9)
+            << nb << " " << nk << " " << keyBytes;
+    }
+    for (const int nb : {4, 6, 8}) {
+        aes.gkey(nb, 4, Bytes(16, 0x22));
+        Bytes shortBuffer(4 * static_cast<std::size_t>(nb) - 1, 0x33);
+        EXPECT_EQ(error([&] { aes.Encrypt(shortBuffer); }), 9) << nb;
+        EXPECT_EQ(error([&] { aes.Decrypt(shortBuffer); }), 9) << nb;
+    }
+}
+
 // --- Framing ------------------------------------------------------------------------
 
 Bytes bytesOf(std::string_view s) {
@@ -137,14 +166,20 @@ TEST(Framing, TheKeyIsThePasswordsFirst32BytesZeroFilled) {
     AES aes;
     EXPECT_EQ(aes.DecryptData(aes.EncryptData(m, longer), Bytes(32, 0x31)), m);
     EXPECT_EQ(aes.EncryptData(m, bytesOf("short")), aes.EncryptData(m, padded));
-    EXPECT_NE(aes.EncryptData(m, Bytes(32, 0)), aes.EncryptData(m, padded));
+    EXPECT_EQ(aes.EncryptData(m, Bytes{}), aes.EncryptData(m, Bytes(32, 0)));
+    EXPECT_NE(aes.EncryptData(m, Bytes{}), aes.EncryptData(m, padded));
 }
 
-// Part blocks and length fields outside 1..T-4, as a damaged text or a wrong key gives
-// them, are absent; the padding is not examined.
+// Absent inputs, an empty message, part blocks and length fields outside 1..T-4 give
+// absent; the padding is not examined.
 TEST(Framing, WhatCannotBeFramedOrUnframedIsAbsent) {
     AES aes;
     const Bytes pw = bytesOf("pw");
+    EXPECT_FALSE(aes.EncryptData(std::nullopt, pw));
+    EXPECT_FALSE(aes.EncryptData(bytesOf("m"), std::nullopt));
+    EXPECT_FALSE(aes.EncryptData(Bytes{}, pw));
+    EXPECT_FALSE(aes.DecryptData(Bytes(32, 0), std::nullopt));
+    EXPECT_FALSE(aes.DecryptData(std::nullopt, pw));
     const Bytes ct = *aes.EncryptData(Bytes(40, 'x'), pw);
     for (const long n : {0, 1, 31, 33, 63}) {
         EXPECT_FALSE(aes.DecryptData(Bytes(ct.begin(), ct.begin() + n), pw)) << n;
