@@ -353,21 +353,15 @@ struct Sse2Window {
 
 std::size_t findByteSse2(const char* text, std::size_t n, char c, std::uint32_t* at,
                          std::size_t max) noexcept {
-    std::size_t i = 0;
-    const std::size_t found = findBytesIn<Sse2Window>(text, n, c, at, max, i);
-    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
+    return findBytesWith<Sse2Window>(text, n, c, at, max);
 }
 
 std::size_t countSeparatorsSse2(const char* text, std::size_t n, char before) noexcept {
-    std::size_t i = 0;
-    const std::size_t count = countSeparatorsIn<Sse2Window>(text, n, before, i);
-    return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+    return countSeparatorsWith<Sse2Window>(text, n, before);
 }
 
 std::size_t findSse2(std::string_view text, std::string_view pattern) noexcept {
-    std::size_t i = 0;
-    const std::size_t at = findIn<Sse2Window>(text, pattern, i);
-    return at != std::string_view::npos ? at : findRest(text, pattern, i);
+    return findWith<Sse2Window>(text, pattern);
 }
 
 } // namespace

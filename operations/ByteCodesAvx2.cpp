@@ -183,29 +183,21 @@ struct Avx2Window {
 };
 
 VORNAL_AVX2_FLAT std::size_t countByteAvx2(const char* text, std::size_t n, char c) noexcept {
-    std::size_t i = 0;
-    const std::size_t count = countBytesIn<Avx2Window>(text, n, c, i);
-    return count + countBytePlain(text + i, n - i, c);
+    return countBytesWith<Avx2Window>(text, n, c);
 }
 
 VORNAL_AVX2_FLAT std::size_t findByteAvx2(const char* text, std::size_t n, char c,
                                           std::uint32_t* at, std::size_t max) noexcept {
-    std::size_t i = 0;
-    const std::size_t found = findBytesIn<Avx2Window>(text, n, c, at, max, i);
-    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
+    return findBytesWith<Avx2Window>(text, n, c, at, max);
 }
 
 VORNAL_AVX2_FLAT std::size_t countSeparatorsAvx2(const char* text, std::size_t n,
                                                  char before) noexcept {
-    std::size_t i = 0;
-    const std::size_t count = countSeparatorsIn<Avx2Window>(text, n, before, i);
-    return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+    return countSeparatorsWith<Avx2Window>(text, n, before);
 }
 
 VORNAL_AVX2_FLAT std::size_t findAvx2(std::string_view text, std::string_view pattern) noexcept {
-    std::size_t i = 0;
-    const std::size_t at = findIn<Avx2Window>(text, pattern, i);
-    return at != std::string_view::npos ? at : findRest(text, pattern, i);
+    return findWith<Avx2Window>(text, pattern);
 }
 
 // A field of 1 to 14 characters, whose framing is one block, with 2 bytes readable before
@@ -294,16 +286,8 @@ namespace {
 // end; false when it is not whole blocks of digits, r.fault telling why.
 VORNAL_AVX2_INLINE bool takePart(const char* base, std::size_t digits, std::size_t end,
                                  std::uint8_t* frames, std::uint32_t* blocks, Decoding& r) {
-    const char* const hex = base + r.used;
     const std::size_t n = digits / 2;
-    if (digits == 64) {
-        __m256i ok = _mm256_set1_epi8(-1);
-        unhex64(hex, frames + r.bytes, ok);
-        if (!allSet(ok)) {
-            r.fault = PartFault::NotHex;
-            return false;
-        }
-    } else if (digits % 2 != 0 || !decodeHexAvx2(hex, n, frames + r.bytes)) {
+    if (digits % 2 != 0 || !decodeHexAvx2(base + r.used, n, frames + r.bytes)) {
         r.fault = PartFault::NotHex;
         return false;
     } else if (n % 32 != 0) {

@@ -118,30 +118,22 @@ struct Avx512Window {
 };
 
 VORNAL_AVX512_FLAT std::size_t countByteAvx512(const char* text, std::size_t n, char c) noexcept {
-    std::size_t i = 0;
-    const std::size_t count = countBytesIn<Avx512Window>(text, n, c, i);
-    return count + kAvx2.countByte(text + i, n - i, c);
+    return countBytesWith<Avx512Window>(text, n, c);
 }
 
 VORNAL_AVX512_FLAT std::size_t findByteAvx512(const char* text, std::size_t n, char c,
                                               std::uint32_t* at, std::size_t max) noexcept {
-    std::size_t i = 0;
-    const std::size_t found = findBytesIn<Avx512Window>(text, n, c, at, max, i);
-    return found == max ? found : found + findBytesRest(text, n, c, at + found, max - found, i);
+    return findBytesWith<Avx512Window>(text, n, c, at, max);
 }
 
 VORNAL_AVX512_FLAT std::size_t countSeparatorsAvx512(const char* text, std::size_t n,
                                                      char before) noexcept {
-    std::size_t i = 0;
-    const std::size_t count = countSeparatorsIn<Avx512Window>(text, n, before, i);
-    return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
+    return countSeparatorsWith<Avx512Window>(text, n, before);
 }
 
 VORNAL_AVX512_FLAT std::size_t findAvx512(std::string_view text,
                                           std::string_view pattern) noexcept {
-    std::size_t i = 0;
-    const std::size_t at = findIn<Avx512Window>(text, pattern, i);
-    return at != std::string_view::npos ? at : findRest(text, pattern, i);
+    return findWith<Avx512Window>(text, pattern);
 }
 
 } // namespace

@@ -55,23 +55,25 @@ Texts writeTextsAvx2(const std::uint8_t* frames, const std::uint32_t* blocks, st
 
 // The scans that look at bytes a window at a time, written once for every instruction set.
 // A window W has W::kWidth bytes (64 at most) and W::equal(p, c), a mask with bit i set
-// where byte p[i] is c. Each scan takes whole windows from i on and leaves i where the rest,
-// for the plain form, begins. Instantiated in a function built for W's instructions and
-// flattened into it, the windows' instructions are inlined there.
+// where byte p[i] is c. Each scan takes whole windows, then the rest by the plain form.
+// Instantiated in a function built for W's instructions and flattened into it, the
+// windows' instructions are inlined there.
 
 template <typename W>
-std::size_t countBytesIn(const char* text, std::size_t n, char c, std::size_t& i) {
+std::size_t countBytesWith(const char* text, std::size_t n, char c) noexcept {
     std::size_t count = 0;
+    std::size_t i = 0;
     for (; i + W::kWidth <= n; i += W::kWidth) {
         count += static_cast<std::size_t>(std::popcount(W::equal(text + i, c)));
     }
-    return count;
+    return count + countBytePlain(text + i, n - i, c);
 }
 
 template <typename W>
-std::size_t findBytesIn(const char* text, std::size_t n, char c, std::uint32_t* at, std::size_t max,
-                        std::size_t& i) {
+std::size_t findBytesWith(const char* text, std::size_t n, char c, std::uint32_t* at,
+                          std::size_t max) noexcept {
     std::size_t found = 0;
+    std::size_t i = 0;
     for (; i + W::kWidth <= n; i += W::kWidth) {
         for (std::uint64_t mask = W::equal(text + i, c); mask != 0; mask &= mask - 1) {
             if (found == max) {
@@ -81,12 +83,17 @@ std::size_t findBytesIn(const char* text, std::size_t n, char c, std::uint32_t* 
                 static_cast<std::uint32_t>(i + static_cast<unsigned>(std::countr_zero(mask)));
         }
     }
-    return found;
+    const std::size_t rest = findBytePlain(text + i, n - i, c, at + found, max - found);
+    for (std::size_t k = found; k < found + rest; ++k) {
+        at[k] += static_cast<std::uint32_t>(i);
+    }
+    return found + rest;
 }
 
 template <typename W>
-std::size_t countSeparatorsIn(const char* text, std::size_t n, char before, std::size_t& i) {
+std::size_t countSeparatorsWith(const char* text, std::size_t n, char before) noexcept {
     std::size_t count = 0;
+    std::size_t i = 0;
     std::uint64_t carry = before == kPieceEnd[0] ? 1 : 0; // a ":" just before the window
     for (; i + W::kWidth <= n; i += W::kWidth) {
         const std::uint64_t colons = W::equal(text + i, kPieceEnd[0]);
@@ -94,15 +101,16 @@ std::size_t countSeparatorsIn(const char* text, std::size_t n, char before, std:
         count += static_cast<std::size_t>(std::popcount(returns & (colons << 1 | carry)));
         carry = colons >> (W::kWidth - 1);
     }
-    return count;
+    return count + countSeparatorsPlain(text + i, n - i, i > 0 ? text[i - 1] : before);
 }
 
 // Places where the pattern's first and last bytes both match are the only ones compared
 // whole: hexadecimal text is full of the marker's first byte, and plain text has few of its
 // last.
 template <typename W>
-std::size_t findIn(std::string_view text, std::string_view pattern, std::size_t& i) {
+std::size_t findWith(std::string_view text, std::string_view pattern) noexcept {
     const std::size_t reach = pattern.size() - 1;
+    std::size_t i = 0;
     for (; i + reach + W::kWidth <= text.size(); i += W::kWidth) {
         const std::uint64_t mask = W::equal(text.data() + i, pattern.front()) &
                                    W::equal(text.data() + i + reach, pattern.back());
@@ -113,7 +121,8 @@ std::size_t findIn(std::string_view text, std::string_view pattern, std::size_t&
             }
         }
     }
-    return std::string_view::npos;
+    const std::size_t rest = text.substr(i).find(pattern);
+    return rest == std::string_view::npos ? rest : i + rest;
 }
 
 // writeTexts with textOf(frame, total, out) for the text of each part (or kNotText).
@@ -138,21 +147,6 @@ Texts writeTextsWith(const std::uint8_t* frames, const std::uint32_t* blocks, st
         frames += total;
     }
     return r;
-}
-
-// The rest of a scan that stopped at i, by the plain forms.
-inline std::size_t findBytesRest(const char* text, std::size_t n, char c, std::uint32_t* at,
-                                 std::size_t max, std::size_t i) noexcept {
-    const std::size_t rest = findBytePlain(text + i, n - i, c, at, max);
-    for (std::size_t k = 0; k < rest; ++k) {
-        at[k] += static_cast<std::uint32_t>(i);
-    }
-    return rest;
-}
-inline std::size_t findRest(std::string_view text, std::string_view pattern,
-                            std::size_t i) noexcept {
-    const std::size_t rest = text.substr(i).find(pattern);
-    return rest == std::string_view::npos ? rest : i + rest;
 }
 
 } // namespace vornal::bytecodes
